@@ -1,0 +1,45 @@
+# The whole set-up on a fresh Debian 12 machine, as root:
+#   make demo   build the stub and the tools, run a demo under Wine
+#   make test   build everything and run every test (native and under Wine)
+#   make bench  decoder benchmarks (prints figures; not a test)
+# Each target installs what is missing first (scripts/install-deps.sh).
+
+BUILD      ?= build
+NATIVE_DIR := $(BUILD)/native
+WIN32_DIR  := $(BUILD)/win32
+FUZZ_DIR   := $(BUILD)/fuzz
+JOBS       ?= $(shell nproc)
+
+.PHONY: all deps native win32 fuzz demo test bench clean
+
+all: native win32
+
+deps:
+	@bash scripts/install-deps.sh
+
+native: deps
+	@cmake -S . -B $(NATIVE_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(NATIVE_DIR) -j $(JOBS)
+
+win32: deps
+	@cmake -S . -B $(WIN32_DIR) -DCMAKE_BUILD_TYPE=MinSizeRel \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake >/dev/null
+	@cmake --build $(WIN32_DIR) -j $(JOBS)
+
+# Sanitised fuzz targets (clang, libFuzzer); ctest runs a short smoke pass.
+fuzz: deps
+	@cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVOK_FUZZ=ON \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+demo: native win32
+	@bash scripts/demo.sh $(NATIVE_DIR) $(WIN32_DIR)
+
+test: native win32 fuzz
+	@bash scripts/run-tests.sh $(NATIVE_DIR) $(WIN32_DIR) $(FUZZ_DIR)
+
+bench: native win32
+	@bash scripts/bench.sh $(NATIVE_DIR) $(WIN32_DIR)
+
+clean:
+	rm -rf $(BUILD)

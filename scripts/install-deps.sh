@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian 12, as root, idempotently.
+# Quick when everything is present: it checks for the commands and headers first
+# and only calls apt-get when something is missing.
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_file() { [ -e "$1" ]; }
+
+have_cmd cmake                      || need+=(cmake)
+have_cmd g++                        || need+=(g++)
+have_cmd make                       || need+=(make)
+have_cmd clang++                    || need+=(clang)
+have_cmd i686-w64-mingw32-g++       || need+=(g++-mingw-w64-i686)
+have_cmd Xvfb                       || need+=(xvfb)
+have_cmd 7z                         || need+=(p7zip-full)
+have_cmd zip                        || need+=(zip)
+have_cmd unzip                      || need+=(unzip)
+have_cmd osslsigncode               || need+=(osslsigncode)
+have_cmd python3                    || need+=(python3)
+have_file /usr/include/gtest/gtest.h || need+=(libgtest-dev)
+have_file /usr/include/zlib.h       || need+=(zlib1g-dev)
+have_file /usr/include/libdeflate.h || need+=(libdeflate-dev)
+have_file /usr/include/benchmark/benchmark.h || need+=(libbenchmark-dev)
+# libFuzzer's runtime ships with clang's runtime package.
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 \
+                                    || need+=(libclang-rt-dev)
+
+wine_ok=1
+have_cmd wine && [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ] || wine_ok=0
+
+if [ ${#need[@]} -eq 0 ] && [ $wine_ok -eq 1 ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" != 0 ]; then
+    echo "missing packages (${need[*]} wine) and not root: install them by hand" >&2
+    exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+apt-get update -q || true   # a broken i386 index is handled below
+
+if [ ${#need[@]} -gt 0 ]; then
+    # libclang-rt-dev is a virtual name on some releases; fall back to the versioned one.
+    if ! apt-get install -y -q --no-install-recommends "${need[@]}"; then
+        fixed=()
+        for p in "${need[@]}"; do
+            [ "$p" = libclang-rt-dev ] && p=libclang-rt-14-dev
+            fixed+=("$p")
+        done
+        apt-get install -y -q --no-install-recommends "${fixed[@]}"
+    fi
+fi
+
+if [ $wine_ok -eq 0 ]; then
+    # The i386 index of the security suite sometimes fails to download, which leaves
+    # wine32 with unmet dependencies. Pinning that suite low lets the main suite's
+    # i386 packages satisfy them.
+    if ! apt-get install -y -q --no-install-recommends wine wine32:i386 wine64; then
+        echo "plain wine install failed; pinning the security suite and retrying" >&2
+        cat > /etc/apt/preferences.d/talvok-security-pin <<'PIN'
+Package: *
+Pin: release l=Debian-Security
+Pin-Priority: 100
+PIN
+        apt-get update -q || true
+        apt-get install -y -q --no-install-recommends wine wine32:i386 wine64
+    fi
+fi

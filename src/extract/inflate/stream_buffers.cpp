@@ -1,0 +1,3 @@
+#include "extract/inflate/stream_buffers.h"
+
+int32_t InputRemaining;
