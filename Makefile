@@ -17,8 +17,10 @@ all: native win32
 deps:
 	@bash scripts/install-deps.sh
 
-native: deps
-	@cmake -S . -B $(NATIVE_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
+# The native build embeds the stub in the builder, so the stub comes first.
+native: win32
+	@cmake -S . -B $(NATIVE_DIR) -DCMAKE_BUILD_TYPE=Release \
+	    -DTALVOK_STUB_EXE=$(abspath $(WIN32_DIR))/src/tvsfx32.exe >/dev/null
 	@cmake --build $(NATIVE_DIR) -j $(JOBS)
 
 win32: deps

@@ -7,6 +7,7 @@
 
 #include "extract/inflate/stream_buffers.h"
 #include "startup/abort.h"
+#include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
 #include "startup/run_state.h"
 
@@ -47,6 +48,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (!GetModuleFileNameA(nullptr, OwnPath, sizeof OwnPath))
         OwnPath[0] = '\0';
     MakeLongName(OwnPath, sizeof OwnPath);
+
+    // Read once so the linker keeps the block the builder patches; the
+    // start-up steps that act on it follow with their modules.
+    volatile uint32_t flags = ParameterFlags();
+    (void)flags;
 
     static AbortPoint start_up;
     if (SAVE_ABORT_CONTEXT(start_up))
