@@ -25,7 +25,8 @@ native: win32
 
 win32: deps
 	@cmake -S . -B $(WIN32_DIR) -DCMAKE_BUILD_TYPE=MinSizeRel \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake >/dev/null
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+	    -DTALVOK_NATIVE_DIR=$(abspath $(NATIVE_DIR)) >/dev/null
 	@cmake --build $(WIN32_DIR) -j $(JOBS)
 
 # Sanitised fuzz targets (clang, libFuzzer); ctest runs a short smoke pass.

@@ -1,15 +1,25 @@
 // The program's only entry: prepares the run-wide state, reads and checks the
-// program's own file, and runs the main dialog; every early exit returns 0.
-// The later start-up steps (own file, header, options, dialog) arrive with
-// their modules; until then start-up ends after saving the abort context.
+// program's own file, asks the intro question, reads the command line and
+// runs the main dialog. Every early exit returns 0; only an internal error
+// ends the process with another code.
 #include <windows.h>
 #include <commctrl.h>
 
+#include "archive/member_record.h"
 #include "extract/inflate/stream_buffers.h"
+#include "fixed_texts.h"
 #include "startup/abort.h"
+#include "startup/byte_helpers.h"
+#include "startup/command_line.h"
+#include "startup/internal_error.h"
+#include "startup/message_table.h"
+#include "startup/own_file.h"
 #include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
 #include "startup/run_state.h"
+#include "startup/self_check.h"
+#include "ui/main_dialog.h"
+#include "ui/meter/meter.h"
 
 // Makes the folder that holds the program current, so that relative names
 // (the report file, spanned archives) resolve beside it.
@@ -28,10 +38,36 @@ static void EnterProgramFolder()
 // release to the end of the process.
 static void Teardown()
 {
+    ReleaseOwnFile();
     ReleaseRunBuffers();
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+// Shows the intro question; true when the run goes on.
+static bool AskIntroQuestion()
+{
+    const uint32_t flags = ParameterFlags();
+    const char *caption = (flags & FLAG_HAS_TITLE) && Title[0] ? Title : TEXT_CAPTION;
+    UINT buttons = MB_OK;
+    if (flags & FLAG_INTRO_TWO_BUTTONS)
+        buttons = (flags & FLAG_INTRO_OK_CANCEL) ? MB_OKCANCEL : MB_YESNO;
+    int answer = MessageBoxA(nullptr, IntroText, caption, buttons | MB_TASKMODAL);
+    return answer != IDNO && answer != IDCANCEL;
+}
+
+// Runs the main dialog from its template in the message table. The template
+// is copied into a block of its own: its place in the table is not aligned.
+static void RunMainDialog()
+{
+    constexpr size_t TEMPLATE_COPY_BYTES = 1024;
+    void *block = AllocateLockedBlock(TEMPLATE_COPY_BYTES);
+    if (!block)
+        return;
+    CopyBytes(block, MainDialogTemplate(), TEMPLATE_COPY_BYTES);
+    DialogBoxIndirectParamA(AppInstance, static_cast<LPCDLGTEMPLATEA>(block), nullptr, MainDialogProc, 0);
+    FreeLockedBlock(block);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
 {
     ResetRunState();
     InputRemaining = -1;
@@ -42,6 +78,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     AppInstance = instance;
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     WindowsVersion = GetVersion();
+    RecordSystemVersion();
     if (AllocateRunBuffers())
         return 0;  // a few hundred bytes could not be had: nothing can be shown
 
@@ -49,18 +86,46 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         OwnPath[0] = '\0';
     MakeLongName(OwnPath, sizeof OwnPath);
 
-    // Read once so the linker keeps the block the builder patches; the
-    // start-up steps that act on it follow with their modules.
-    volatile uint32_t flags = ParameterFlags();
-    (void)flags;
-
     static AbortPoint start_up;
     if (SAVE_ABORT_CONTEXT(start_up))
         return 0;
 
+    Initialise();
+    if (!PeCheck()) {
+        MessageBoxA(MainWindow, Message(MSG_DAMAGED_ARCHIVE), TEXT_CAPTION, MB_ICONERROR);
+        return 0;
+    }
+    if (HasInfoOption(command_line)) {
+        MessageBoxA(nullptr, InfoText, TEXT_CAPTION, MB_OK);
+        return 0;
+    }
+    if ((WindowsVersion & 0xFF) < 4) {
+        MessageBoxA(nullptr, Message(MSG_NEEDS_WINDOWS_95), TEXT_CAPTION, MB_OK);
+        return 0;
+    }
+    if (ParameterField16(PB_COMPLETION) == 0) {
+        MessageBoxA(nullptr, Message(MSG_INCOMPLETE), TEXT_CAPTION, MB_ICONERROR);
+        return 0;
+    }
+    const uint32_t flags = ParameterFlags();
+    WaitFlag = (flags & FLAG_WAIT) != 0;
+    FillBytes(&MemberRecord, 0, 4);
+    MemberRecord.flags = (flags & FLAG_ENCRYPTED) ? MEMBER_ENCRYPTED : 0;
+    RegisterMeterClass(AppInstance);
+    if (IntroText && !(flags & FLAG_UNATTENDED)) {
+        if (!AskIntroQuestion())
+            return 0;
+        LocalFree(IntroText);
+        IntroText = nullptr;
+    }
+    if (flags & FLAG_AUTO)
+        AutoFlag = 1;
+    ParseCommandLine(command_line);
+
     // The main dialog's handlers run inside user32's frames: from here on an
     // abort outside an extraction run ends the process instead of jumping.
     AbortContext = nullptr;
+    RunMainDialog();
     Teardown();
     return 0;
 }

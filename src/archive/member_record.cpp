@@ -1,0 +1,3 @@
+#include "archive/member_record.h"
+
+MemberRecordFields MemberRecord;

@@ -1,0 +1,21 @@
+// MemberRecord: the current member's sizes, CRC and encryption as the
+// extraction and the cipher read them. Cleared for every member; start-up
+// presets its encrypted bit from the archive's "encrypted" option so that
+// the password is asked for before the first member is read.
+#pragma once
+
+#include <cstdint>
+
+struct MemberRecordFields {
+    uint8_t first[8];            // cleared only
+    uint64_t compressed_bytes;
+    uint64_t uncompressed_bytes;
+    uint32_t crc32;
+    uint8_t further[12];         // cleared only
+    uint32_t flags;              // bit 0: the member is encrypted
+    uint16_t aes_method;         // real method of an AES member; stays 0
+};
+
+constexpr uint32_t MEMBER_ENCRYPTED = 1u << 0;
+
+extern MemberRecordFields MemberRecord;

@@ -1,0 +1,36 @@
+#include "startup/error_abort.h"
+
+#include <windows.h>
+
+#include "fixed_texts.h"
+#include "startup/abort.h"
+#include "startup/byte_helpers.h"
+#include "startup/internal_error.h"
+#include "startup/message_table.h"
+#include "startup/run_state.h"
+
+void ErrorAbort(const char *text)
+{
+    MessageBoxA(MainWindow, text, TEXT_CAPTION, MB_ICONERROR);
+    AbortRun(2);
+}
+
+void HeaderCorruptAbort()
+{
+    ErrorAbort(TEXT_HEADER_CORRUPT);
+}
+
+void ReportReadError(int code)
+{
+    char code_text[32];
+    if (FormatString(code_text, sizeof code_text, " <%d>", code))
+        InternalError("sfxhead", 2369);
+    if (FormatString(FormatBuffer, BufferSizes[SIZE_FORMAT_BUFFER], Message(MSG_READ_ERROR), OwnPath))
+        InternalError("sfxhead", 2371);
+    if (AppendString(FormatBuffer, BufferSizes[SIZE_FORMAT_BUFFER], code_text))
+        InternalError("sfxhead", 2372);
+    // A text that fills the buffer to its last byte counts as not fitting.
+    if (lstrlenA(FormatBuffer) >= BufferSizes[SIZE_FORMAT_BUFFER] - 1)
+        InternalError("sfxhead", 2373);
+    ErrorAbort(FormatBuffer);
+}

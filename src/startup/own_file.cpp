@@ -1,0 +1,110 @@
+#include "startup/own_file.h"
+
+#include "extract/crc32.h"
+#include "extract/inflate/stream_buffers.h"
+#include "fixed_texts.h"
+#include "startup/byte_helpers.h"
+#include "startup/error_abort.h"
+#include "startup/internal_error.h"
+#include "startup/message_table.h"
+#include "startup/parameter_block_data.h"
+#include "startup/run_state.h"
+#include "startup/self_check.h"
+#include "startup/sfx_header.h"
+
+HFILE ArchiveFile = HFILE_ERROR;
+int SpannedFlag;
+int ExeVolumeFlag;
+
+char SignatureLocalHeader[5];
+char SignatureCentralHeader[5];
+char SignatureEndRecord[5];
+char SignatureDigital[5];
+char SignatureSpanning[5];
+char SignatureDescriptor[5];
+
+static void AssembleSignature(char *signature, const char *tail, int failure_line)
+{
+    signature[0] = 'P';
+    if (CopyString(signature + 1, 4, tail))
+        InternalError("sfxhead", failure_line);
+}
+
+static void AssembleSignatures()
+{
+    AssembleSignature(SignatureLocalHeader, "K\x03\x04", 6002);
+    AssembleSignature(SignatureCentralHeader, "K\x01\x02", 6003);
+    AssembleSignature(SignatureEndRecord, "K\x05\x06", 6004);
+    AssembleSignature(SignatureDigital, "K\x05\x05", 6005);
+    AssembleSignature(SignatureSpanning, "K00", 6006);
+    AssembleSignature(SignatureDescriptor, "K\x07\x08", 6009);
+}
+
+// The decoder's window and the input and output buffers; 0 when all exist.
+static int AllocateWorkBuffers()
+{
+    Stream.Window = static_cast<uint8_t *>(LocalAlloc(LMEM_ZEROINIT, WINDOW_BYTES));
+    Stream.InputBuffer = static_cast<uint8_t *>(LocalAlloc(LMEM_ZEROINIT, IO_BUFFER_BYTES));
+    Stream.OutputBuffer = static_cast<uint8_t *>(LocalAlloc(LMEM_ZEROINIT, IO_BUFFER_BYTES));
+    return Stream.Window && Stream.InputBuffer && Stream.OutputBuffer ? 0 : 1;
+}
+
+static void *AllocateTable(uint32_t size_bytes)
+{
+    return LocalAlloc(LMEM_ZEROINIT, size_bytes);
+}
+
+static void ReleaseTable(void *block)
+{
+    LocalFree(block);
+}
+
+[[noreturn]] static void TableMemoryExhausted()
+{
+    ErrorAbort(TEXT_NOT_ENOUGH_MEMORY);
+}
+
+// Points the decoder's table allocation at the local heap, and its
+// out-of-memory report at an error box and the innermost abort point.
+static void ConnectDecoder()
+{
+    StreamCalls.AllocateTable = AllocateTable;
+    StreamCalls.ReleaseTable = ReleaseTable;
+    StreamCalls.TableMemoryExhausted = TableMemoryExhausted;
+}
+
+void Initialise()
+{
+    AssembleSignatures();
+    BuildCrcTable();
+    ArchiveFile = _lopen(OwnPath, OF_SHARE_DENY_WRITE);
+    if (ArchiveFile == HFILE_ERROR)
+        HeaderCorruptAbort();
+    uint32_t expected_crc = ParameterField32(PB_CRC);
+    if (expected_crc != 0)
+        SelfCheck(ParameterField32(PB_FIRST_LOCAL_HEADER), expected_crc);
+    SpannedFlag = (ParameterFlags() & FLAG_SPANNED) != 0;
+    ExeVolumeFlag = (ParameterFlags() & FLAG_EXE_VOLUMES) != 0;
+    if (AllocateWorkBuffers())
+        HeaderCorruptAbort();
+    ConnectDecoder();
+    UnpackMessageTable();
+    // Spanned archives (their disk 1 is opened here) arrive with the disk
+    // module; until then a spanned build reads its header from this file.
+    ReadHeader();
+    if (!SpannedFlag && ParameterField32(PB_END_RECORD) != 0)
+        EndRecordCheck();
+}
+
+void ReleaseOwnFile()
+{
+    uint8_t **const buffers[] = {&Stream.Window, &Stream.InputBuffer, &Stream.OutputBuffer};
+    for (uint8_t **buffer : buffers) {
+        if (*buffer)
+            LocalFree(*buffer);
+        *buffer = nullptr;
+    }
+    if (ArchiveFile != HFILE_ERROR)
+        _lclose(ArchiveFile);
+    ArchiveFile = HFILE_ERROR;
+}

@@ -1,0 +1,26 @@
+// Initialisation from the program's own file: open it, prove it unaltered,
+// create the work buffers, unpack the message table, read the header and
+// check the end record. Also the handle and flags later modules read it by.
+#pragma once
+
+#include <windows.h>
+
+extern HFILE ArchiveFile;   // the one read handle on the archive; HFILE_ERROR when closed
+extern int SpannedFlag;     // the archive spans removable disks (flags bit 12)
+extern int ExeVolumeFlag;   // later disks hold NAME.EXE rather than NAME.ZIP (flags bit 15)
+
+// The zip record signatures, each assembled at start-up from its 3-byte tail
+// so that no complete signature stands in the program's data.
+extern char SignatureLocalHeader[5];
+extern char SignatureCentralHeader[5];
+extern char SignatureEndRecord[5];
+extern char SignatureDigital[5];
+extern char SignatureSpanning[5];
+extern char SignatureDescriptor[5];
+
+// Runs the initialisation; returns normally, or ends in AbortRun or an
+// internal error.
+void Initialise();
+
+// Releases the work buffers and closes the program's file if they exist.
+void ReleaseOwnFile();

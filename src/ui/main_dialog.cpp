@@ -1,0 +1,97 @@
+// The main dialog. This first cut prepares the window as the installation
+// will find it (position, icon, texts, caption) and closes on Cancel;
+// installing arrives with the extraction run.
+#include "ui/main_dialog.h"
+
+#include "fixed_texts.h"
+#include "startup/byte_helpers.h"
+#include "startup/internal_error.h"
+#include "startup/message_table.h"
+#include "startup/parameter_block_data.h"
+#include "startup/path_helpers.h"
+#include "startup/run_state.h"
+
+constexpr int ID_ABOUT_BUTTON = 112;
+constexpr int ID_ICON = 120;
+constexpr int ID_MESSAGE = 101;
+constexpr int ID_METER = 201;
+constexpr int CAPTION_BYTES = 300;
+constexpr int CAPTION_OVERFLOW_LINE = 4100;
+
+static void HideForUnattendedRun(HWND dialog)
+{
+    SetWindowLongA(dialog, GWL_STYLE, GetWindowLongA(dialog, GWL_STYLE) & ~WS_VISIBLE);
+    SetWindowLongA(dialog, GWL_EXSTYLE, GetWindowLongA(dialog, GWL_EXSTYLE) | WS_EX_TOOLWINDOW | WS_EX_MDICHILD);
+}
+
+static void CentreOnScreen(HWND dialog)
+{
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    int x = (GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top)) / 2;
+    SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+static void ShowIcon(HWND dialog)
+{
+    SendDlgItemMessageA(dialog, ID_ICON, STM_SETICON, reinterpret_cast<WPARAM>(AppIcon), 0);
+    SetWindowLongA(dialog, GWL_EXSTYLE, GetWindowLongA(dialog, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+    SetWindowLongA(dialog, GWL_STYLE, GetWindowLongA(dialog, GWL_STYLE) & ~WS_SYSMENU);
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon));
+}
+
+static void SetCaption(HWND dialog)
+{
+    const uint32_t flags = ParameterFlags();
+    if (flags & FLAG_TITLE_CAPTION) {
+        SetWindowTextA(dialog, Title[0] ? Title : Message(MSG_INSTALL));
+        return;
+    }
+    char caption[CAPTION_BYTES];
+    if (FormatString(caption, sizeof caption, "%s - %s", TEXT_CAPTION, FileNamePart(OwnPath)))
+        InternalError("sfxhead", CAPTION_OVERFLOW_LINE);
+    SetWindowTextA(dialog, caption);
+}
+
+static void OnInitDialog(HWND dialog)
+{
+    const uint32_t flags = ParameterFlags();
+    if (flags & FLAG_UNATTENDED) {
+        HideForUnattendedRun(dialog);
+    } else {
+        CentreOnScreen(dialog);
+        ShowWindow(GetDlgItem(dialog, ID_METER), SW_HIDE);
+    }
+    if (AppIcon)
+        ShowIcon(dialog);
+    SetDlgItemTextA(dialog, ID_MESSAGE, DialogText);
+    SetCaption(dialog);
+    if (flags & FLAG_INFO_BUTTON)
+        SetDlgItemTextA(dialog, ID_ABOUT_BUTTON, TEXT_INFO_BUTTON);
+    MainWindow = dialog;
+    if (!(flags & FLAG_UNATTENDED)) {
+        SetForegroundWindow(dialog);
+        SetActiveWindow(dialog);
+    }
+}
+
+static void OnCancel(HWND dialog)
+{
+    EndDialog(dialog, 1);
+    MainWindow = nullptr;
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (wparam == IDCANCEL)
+            OnCancel(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}

@@ -1,0 +1,73 @@
+#include "startup/stub_support.h"
+
+#include <winternl.h>
+
+#include <vector>
+
+namespace stub_test {
+
+std::string Ansi(const char *utf8)
+{
+    int wide_count = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    std::vector<wchar_t> wide(wide_count);
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), wide_count);
+    int ansi_count = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+    std::string ansi(ansi_count, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, &ansi[0], ansi_count, nullptr, nullptr);
+    ansi.resize(ansi_count - 1);
+    return ansi;
+}
+
+std::string FullPath(const std::string &relative)
+{
+    char full[MAX_PATH];
+    GetFullPathNameA(relative.c_str(), sizeof full, full, nullptr);
+    return full;
+}
+
+std::string CurrentDirectoryOf(HANDLE process)
+{
+    using QueryProcess = NTSTATUS(WINAPI *)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryProcess>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess"));
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return "<no process information>";
+
+    // 32-bit layouts: PEB.ProcessParameters at 0x10; in the parameters, the
+    // current directory's DosPath (a UNICODE_STRING) at 0x24.
+    DWORD parameters = 0;
+    UNICODE_STRING dos_path = {};
+    wchar_t text[MAX_PATH + 1] = {};
+    if (!ReadProcessMemory(process, reinterpret_cast<char *>(basic.PebBaseAddress) + 0x10,
+                           &parameters, sizeof parameters, nullptr) ||
+        !ReadProcessMemory(process, reinterpret_cast<void *>(parameters + 0x24), &dos_path,
+                           sizeof dos_path, nullptr) ||
+        dos_path.Length > MAX_PATH * sizeof(wchar_t) ||
+        !ReadProcessMemory(process, dos_path.Buffer, text, dos_path.Length, nullptr))
+        return "<unreadable>";
+    char narrow[2 * MAX_PATH] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
+}
+
+bool CopyTo(const std::string &from, const std::string &to)
+{
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+std::string ReadWholeFile(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "";
+    std::string content(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    if (!content.empty())
+        ReadFile(file, &content[0], static_cast<DWORD>(content.size()), &read, nullptr);
+    CloseHandle(file);
+    content.resize(read);
+    return content;
+}
+
+}  // namespace stub_test
