@@ -23,6 +23,8 @@ have_file /usr/include/gtest/gtest.h || need+=(libgtest-dev)
 have_file /usr/include/zlib.h       || need+=(zlib1g-dev)
 have_file /usr/include/libdeflate.h || need+=(libdeflate-dev)
 have_file /usr/include/benchmark/benchmark.h || need+=(libbenchmark-dev)
+# zlib for the Windows build of the decoder benchmark.
+have_file /usr/i686-w64-mingw32/include/zlib.h || need+=(libz-mingw-w64-dev)
 # libFuzzer's runtime ships with clang's runtime package.
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 \
                                     || need+=(libclang-rt-dev)

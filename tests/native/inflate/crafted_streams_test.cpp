@@ -215,6 +215,30 @@ std::vector<Crafted> CraftedCases()
         cases.push_back({"match crossing the window's end", 0, writer.Bytes(), -1, DONE, expected});
     }
 
+    {
+        // The fast path copies matches a word at a time, writing past the
+        // match's end. The next match reads exactly there from 65534 back: it
+        // must find the history, not the previous match's spill.
+        std::vector<uint8_t> data = MakeSample(SampleKind::Random, 70000, 24);
+        BitWriter writer;
+        writer.StoredBlock(false, std::vector<uint8_t>(data.begin(), data.begin() + 60000));
+        writer.StoredBlock(false, std::vector<uint8_t>(data.begin() + 60000, data.end()));
+        writer.FixedHeader(true);
+        writer.FixedSymbol(257);  // length 3
+        writer.FixedDistance(0);  // distance 1
+        writer.FixedSymbol(264);  // length 10
+        writer.FixedDistance(31);
+        writer.Bits(65534 - 49153, 14);
+        for (int i = 0; i < 80; i++)
+            writer.FixedSymbol('z');  // enough input behind for the fast path
+        writer.FixedSymbol(256);
+        std::vector<uint8_t> expected = data;
+        ReferenceMatch(expected, 1, 3);
+        ReferenceMatch(expected, 65534, 10);
+        expected.insert(expected.end(), 80, 'z');
+        cases.push_back({"match reading just past the previous match's end", 0, writer.Bytes(), -1, DONE, expected});
+    }
+
     // Dynamic blocks: literals only, incomplete and over-subscribed codes.
     DynamicCode literals_only(LengthsOf(257, {{'a', 1}, {'b', 2}, {256, 2}}), {0});
     cases.push_back(Dynamic("nl = 257 without distance lengths", literals_only, DONE, Text("aba"), [&](BitWriter &w) {

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Decoder benchmark: builds the corpus once (bench/make_corpus.py, from files
+# on this machine, under build/), then runs inflate_bench as the i686 Windows
+# build under Wine and natively. Prints figures; it is not a test. The last
+# line is the native "inflate vs zlib: X.XXx".
+#   bench.sh NATIVE_DIR WIN32_DIR [REPETITIONS]
+set -euo pipefail
+
+native_dir=$1
+win32_dir=$2
+repetitions=${3:-5}
+root=$(cd "$(dirname "$0")/.." && pwd)
+corpus=$root/build/bench-corpus
+
+if [ ! -f "$corpus/manifest.txt" ]; then
+    echo "== building the corpus in $corpus"
+    python3 "$root/bench/make_corpus.py" "$corpus"
+fi
+
+windows_bench=$win32_dir/bench/inflate_bench.exe
+if [ -f "$windows_bench" ]; then
+    echo "== i686 Windows build under Wine (no libdeflate for MinGW: zlib only)"
+    # Wine sees / as Z:.
+    "$root/scripts/wine-run.sh" --prefix "$(cd "$win32_dir" && pwd)/wineprefix" "$windows_bench" \
+        "Z:$(sed 's|/|\\|g' <<<"$corpus")" "$repetitions"
+else
+    echo "== no $windows_bench: Windows figures skipped"
+fi
+
+echo "== native build"
+"$native_dir/bench/inflate_bench" "$corpus" "$repetitions"
