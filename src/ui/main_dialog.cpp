@@ -1,6 +1,8 @@
 // The main dialog. This first cut prepares the window as the installation
-// will find it (position, icon, texts, caption) and closes on Cancel;
-// installing arrives with the extraction run.
+// will find it (position, icon, texts, caption), starts by itself when asked
+// to, and closes on Cancel. Install only prepares the buttons so far: the
+// temporary folder, the extraction run and the command arrive with their
+// modules.
 #include "ui/main_dialog.h"
 
 #include "fixed_texts.h"
@@ -70,10 +72,34 @@ static void OnInitDialog(HWND dialog)
     if (flags & FLAG_INFO_BUTTON)
         SetDlgItemTextA(dialog, ID_ABOUT_BUTTON, TEXT_INFO_BUTTON);
     MainWindow = dialog;
+    if (AutoFlag || (flags & FLAG_UNATTENDED))
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     if (!(flags & FLAG_UNATTENDED)) {
         SetForegroundWindow(dialog);
         SetActiveWindow(dialog);
     }
+}
+
+// An unattended run never shows the dialog. Removing WS_VISIBLE is not
+// enough on its own: the dialog manager shows a dialog whose template says
+// visible once WM_INITDIALOG returns, so every attempt to show it is
+// filtered here as well.
+static void OnWindowPosChanging(WINDOWPOS *position)
+{
+    if (ParameterFlags() & FLAG_UNATTENDED)
+        position->flags &= ~SWP_SHOWWINDOW;
+}
+
+// Install: Cancel becomes the default button (unless the user will confirm
+// the end of setup on button 1), and Install cannot be pressed twice.
+static void OnInstall(HWND dialog)
+{
+    if (!WaitFlag) {
+        SendMessageA(dialog, DM_SETDEFID, IDCANCEL, 0);
+        SendDlgItemMessageA(dialog, IDOK, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+        SendDlgItemMessageA(dialog, IDCANCEL, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    }
+    EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
 }
 
 static void OnCancel(HWND dialog)
@@ -82,14 +108,19 @@ static void OnCancel(HWND dialog)
     MainWindow = nullptr;
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
+    case WM_WINDOWPOSCHANGING:
+        OnWindowPosChanging(reinterpret_cast<WINDOWPOS *>(lparam));
+        return FALSE;
     case WM_INITDIALOG:
         OnInitDialog(dialog);
         return TRUE;
     case WM_COMMAND:
-        if (wparam == IDCANCEL)
+        if (wparam == IDOK)
+            OnInstall(dialog);
+        else if (wparam == IDCANCEL)
             OnCancel(dialog);
         return TRUE;
     }
