@@ -64,10 +64,10 @@ static void ReleaseTable(void *block)
     ErrorAbort(TEXT_NOT_ENOUGH_MEMORY);
 }
 
-// Points the decoder's table allocation at the local heap, and its
-// out-of-memory report at an error box and the innermost abort point.
-static void ConnectDecoder()
+void PrepareDecoder()
 {
+    if (AllocateWorkBuffers())
+        HeaderCorruptAbort();
     StreamCalls.AllocateTable = AllocateTable;
     StreamCalls.ReleaseTable = ReleaseTable;
     StreamCalls.TableMemoryExhausted = TableMemoryExhausted;
@@ -85,9 +85,7 @@ void Initialise()
         SelfCheck(ParameterField32(PB_FIRST_LOCAL_HEADER), expected_crc);
     SpannedFlag = (ParameterFlags() & FLAG_SPANNED) != 0;
     ExeVolumeFlag = (ParameterFlags() & FLAG_EXE_VOLUMES) != 0;
-    if (AllocateWorkBuffers())
-        HeaderCorruptAbort();
-    ConnectDecoder();
+    PrepareDecoder();
     UnpackMessageTable();
     // Spanned archives (their disk 1 is opened here) arrive with the disk
     // module; until then a spanned build reads its header from this file.

@@ -22,5 +22,11 @@ extern char SignatureDescriptor[5];
 // internal error.
 void Initialise();
 
+// Allocates the decoder's window and the input and output buffers, and points
+// its table allocation at the local heap and its out-of-memory report at an
+// error box and the innermost abort point. Missing memory ends in the
+// header-corrupt abort.
+void PrepareDecoder();
+
 // Releases the work buffers and closes the program's file if they exist.
 void ReleaseOwnFile();
