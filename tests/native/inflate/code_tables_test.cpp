@@ -13,17 +13,23 @@
 namespace {
 
 // Follows bits (next bit in bit 0) through the tables; the consumed count
-// goes to *consumed_bits.
-const CodeEntry *Walk(const CodeEntry *root, uint32_t root_bits, uint32_t bits, uint32_t *consumed_bits)
+// goes to *consumed_bits, and the count of bits the lookups looked at (the
+// last table's index reaching furthest) to *looked_at_bits when given.
+const CodeEntry *Walk(const CodeEntry *root, uint32_t root_bits, uint32_t bits, uint32_t *consumed_bits,
+                      uint32_t *looked_at_bits = nullptr)
 {
     const CodeEntry *entry = root + (bits & ((1u << root_bits) - 1));
     *consumed_bits = 0;
+    uint32_t reach_bits = root_bits;
     while (entry->Op > OP_LITERAL && entry->Op != OP_INVALID) {
         *consumed_bits += entry->Bits;
         bits >>= entry->Bits;
+        reach_bits = *consumed_bits + (entry->Op - OP_LITERAL);
         entry = entry->SubTable + (bits & ((1u << (entry->Op - OP_LITERAL)) - 1));
     }
     *consumed_bits += entry->Bits;
+    if (looked_at_bits)
+        *looked_at_bits = reach_bits;
     return entry;
 }
 
@@ -75,8 +81,15 @@ void ExpectDecodesEverySymbol(const std::vector<uint8_t> &lengths, uint32_t plai
         if (!lengths[symbol])
             continue;
         uint32_t consumed_bits = 0;
-        const CodeEntry *entry = Walk(table, lookup_bits, Reversed(codes[symbol], lengths[symbol]), &consumed_bits);
+        uint32_t looked_at_bits = 0;
+        const CodeEntry *entry =
+            Walk(table, lookup_bits, Reversed(codes[symbol], lengths[symbol]), &consumed_bits, &looked_at_bits);
         ASSERT_EQ(lengths[symbol], consumed_bits) << label << ", symbol " << symbol;
+        // A sub-table that holds the end-of-block code ends where it ends, so
+        // decoding a block's last symbol looks at no bits past it.
+        if (symbol == 256 && lengths.size() > 256 && lengths[256] > lookup_bits) {
+            EXPECT_EQ(lengths[256], looked_at_bits) << label << ": end-of-block lookups reach past its code";
+        }
         if (symbol < plain_count) {
             EXPECT_EQ(symbol == 256 ? OP_END_OF_BLOCK : OP_LITERAL, entry->Op) << label << ", symbol " << symbol;
             EXPECT_EQ(symbol, entry->Value) << label << ", symbol " << symbol;

@@ -252,7 +252,7 @@ std::vector<Crafted> CraftedCases()
         lengths_no_distances.Literal(w, 'a');
         lengths_no_distances.Literal(w, 256);
     }));
-    DynamicCode one_distance(LengthsOf(258, {{'a', 1}, {257, 2}, {256, 2}}), {1});
+    DynamicCode one_distance(LengthsOf(258, {{'a', 1}, {257, 2}, {256, 2}}), {1, 2});  // code 11 free
     cases.push_back(Dynamic("incomplete distance code accepted", one_distance, DONE, Text("aaaa"), [&](BitWriter &w) {
         one_distance.Literal(w, 'a');
         one_distance.Literal(w, 257);
@@ -262,7 +262,7 @@ std::vector<Crafted> CraftedCases()
     cases.push_back(Dynamic("incomplete distance code's free code", one_distance, DAMAGED, {}, [&](BitWriter &w) {
         one_distance.Literal(w, 'a');
         one_distance.Literal(w, 257);
-        w.Bits(1, 1);  // the code nobody has
+        w.Code(3, 2);  // the code nobody has
         w.Bits(0, 16);
     }));
     DynamicCode incomplete_literals(LengthsOf(257, {{'a', 1}, {256, 2}}), {0});
@@ -364,18 +364,33 @@ std::vector<Crafted> CraftedCases()
         // The block's end-of-block code (2 bits) ends the input exactly, but
         // its lookup wants 3 bits, so reading it runs out of input. As the last
         // block that is the end; otherwise the next block's check finds the
-        // input exhausted and nothing is flushed.
+        // input exhausted and nothing is flushed. The literals before are
+        // chosen so that the bits the decoder would read on as a next block
+        // header (the last byte again) say "fixed block", whose first symbol
+        // would flush: only the check at the block's start keeps the output
+        // empty.
         DynamicCode code(LengthsOf(257, {{'a', 1}, {256, 2}, {'b', 3}, {'c', 3}}), {0});
         BitWriter writer;
-        code.WriteHeader(writer, last);
-        code.Literal(writer, 'b');
-        code.Literal(writer, 'c');
-        std::vector<uint8_t> decoded = Text("bc");
-        while ((writer.BitPosition() + 2) % 8 != 0) {
-            code.Literal(writer, 'a');
-            decoded.push_back('a');
-        }
-        code.Literal(writer, 256);
+        std::vector<uint8_t> decoded;
+        auto write_block = [&](uint32_t b_count, uint32_t a_count) {
+            writer = BitWriter();
+            code.WriteHeader(writer, last);
+            decoded = Text("bc");
+            code.Literal(writer, 'b');
+            code.Literal(writer, 'c');
+            decoded.insert(decoded.end(), b_count, 'b');
+            decoded.insert(decoded.end(), a_count, 'a');
+            for (uint32_t i = 0; i < b_count; i++)
+                code.Literal(writer, 'b');
+            for (uint32_t i = 0; i < a_count; i++)
+                code.Literal(writer, 'a');
+            code.Literal(writer, 256);
+            return writer.BitPosition() % 8 == 0 && ((writer.Bytes().back() >> 1) & 3) == 1;
+        };
+        bool found = false;
+        for (uint32_t b_count = 0; b_count < 8 && !found; b_count++)
+            for (uint32_t a_count = 0; a_count < 16 && !found; a_count++)
+                found = write_block(b_count, a_count);
         cases.push_back({last ? "input ends with the last block" : "input ends at a block boundary", 0,
                          writer.Bytes(), -1, last ? DONE : DAMAGED,
                          last ? decoded : std::vector<uint8_t>{}});
