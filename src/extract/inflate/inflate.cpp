@@ -25,13 +25,35 @@
 
 InflateState Inflate;
 
+// Records why the stream stops and gives that reason's result.
+static InflateResult Reject(Rejection reason)
+{
+    Inflate.Reason = reason;
+    if (reason == Rejection::ReservedBlockType || reason == Rejection::OversubscribedCode)
+        return InflateResult::Reserved;
+    return InflateResult::Damaged;
+}
+
 // Every rejection of bad input is one of these, so one search finds them all.
-// The reasons, with their results, are listed at InflateStream in inflate.h.
-#define SAFETY_CHECK(condition, result) \
-    do {                                \
-        if (!(condition))               \
-            return (result);            \
+// The reasons are the Rejection list in inflate.h.
+#define SAFETY_CHECK(condition, reason)  \
+    do {                                 \
+        if (!(condition))                \
+            return Reject(reason);       \
     } while (0)
+
+// A table's result: an over-subscribed code, then an incomplete one.
+#define SAFETY_CHECK_TABLE(built)                                                     \
+    do {                                                                              \
+        SAFETY_CHECK((built) != TableResult::Oversubscribed, Rejection::OversubscribedCode); \
+        SAFETY_CHECK((built) == TableResult::Complete, Rejection::IncompleteCode);    \
+    } while (0)
+
+// InputExhausted is set by the input running out and by a memory-mode overrun.
+static Rejection ExhaustionReason()
+{
+    return Stream.OutputOverrun ? Rejection::OutputOverrun : Rejection::InputExhausted;
+}
 
 constexpr uint32_t MAX_DEFLATE_MATCH_BYTES = 258;
 constexpr uint32_t STORED_HEADER_BITS = 16;
@@ -386,12 +408,12 @@ static InflateResult DecodeSymbols(const CodeEntry *literals, const CodeEntry *d
             FastExit exit = DecodeSymbolsFast(literals, distances, literal_bits, distance_bits);
             if (exit == FastExit::EndOfBlock)
                 return InflateResult::Done;
-            SAFETY_CHECK(exit != FastExit::InvalidCode, InflateResult::Damaged);
+            SAFETY_CHECK(exit != FastExit::InvalidCode, Rejection::InvalidCode);
             if (Inflate.InputExhausted)
                 break;
         }
         const CodeEntry *entry = DecodeCode(literals, literal_bits);
-        SAFETY_CHECK(entry->Op != OP_INVALID, InflateResult::Damaged);
+        SAFETY_CHECK(entry->Op != OP_INVALID, Rejection::InvalidCode);
         if (entry->Op == OP_LITERAL) {
             PutWindowByte(uint8_t(entry->Value));
             continue;
@@ -401,14 +423,14 @@ static InflateResult DecodeSymbols(const CodeEntry *literals, const CodeEntry *d
         uint32_t length_bytes = entry->Value + TakeBits(entry->Op);
         // Only a block whose code has lengths gets here, and such a block
         // always has a distance code.
-        SAFETY_CHECK(distances != nullptr, InflateResult::Damaged);
+        SAFETY_CHECK(distances != nullptr, Rejection::LengthsWithoutDistances);
         entry = DecodeCode(distances, distance_bits);
-        SAFETY_CHECK(entry->Op != OP_INVALID, InflateResult::Damaged);
+        SAFETY_CHECK(entry->Op != OP_INVALID, Rejection::InvalidCode);
         uint32_t distance_bytes = entry->Value + TakeBits(entry->Op);
         CopyMatch((Inflate.WindowPos - distance_bytes) & WINDOW_MASK, length_bytes);
     }
     FlushWindow(Inflate.WindowPos);
-    return InflateResult::Damaged;
+    return Reject(ExhaustionReason());
 }
 
 // Stored block: LEN bytes after the byte boundary, guarded by NLEN. A block of
@@ -419,13 +441,13 @@ static InflateResult CopyStoredBlock()
     uint32_t length_bytes = TakeBits(STORED_HEADER_BITS);
     NeedBits(STORED_HEADER_BITS);
     uint32_t complement = PeekBits(STORED_HEADER_BITS);
-    SAFETY_CHECK(length_bytes == (~complement & 0xFFFF), InflateResult::Damaged);
+    SAFETY_CHECK(length_bytes == (~complement & 0xFFFF), Rejection::StoredLengthMismatch);
     DropBits(STORED_HEADER_BITS);
 
     while (length_bytes > 0) {
         if (Inflate.InputExhausted) {
             FlushWindow(Inflate.WindowPos);
-            return InflateResult::Damaged;
+            return Reject(ExhaustionReason());
         }
         // Fast path: on a byte boundary with nothing pending, copy straight
         // from the input buffer, as far as input, block and window allow.
@@ -457,11 +479,6 @@ static InflateResult CopyStoredBlock()
     return InflateResult::Done;
 }
 
-static InflateResult TableFailure(TableResult result)
-{
-    return result == TableResult::Oversubscribed ? InflateResult::Reserved : InflateResult::Damaged;
-}
-
 // Fixed-code block. The fixed tables are built on first use and kept; a
 // change between deflate and Deflate64 rebuilds them, since code 285 differs.
 static InflateResult DecodeFixedBlock()
@@ -486,12 +503,12 @@ static InflateResult DecodeFixedBlock()
                                             LengthExtraBits[Inflate.Deflate64Mode],
                                             &Inflate.FixedLiteralTable, &Inflate.FixedLiteralBits);
         // The fixed codes are complete, so these checks never refuse.
-        SAFETY_CHECK(built == TableResult::Complete, TableFailure(built));
+        SAFETY_CHECK_TABLE(built);
         std::memset(lengths, 5, DISTANCE_SYMBOLS);
         Inflate.FixedDistanceBits = FIXED_DISTANCE_ROOT_BITS;
         built = BuildCodeTables(lengths, DISTANCE_SYMBOLS, 0, DistanceBases, DistanceExtraBits,
                                 &Inflate.FixedDistanceTable, &Inflate.FixedDistanceBits);
-        SAFETY_CHECK(built == TableResult::Complete, TableFailure(built));
+        SAFETY_CHECK_TABLE(built);
     }
     return DecodeSymbols(Inflate.FixedLiteralTable, Inflate.FixedDistanceTable, Inflate.FixedLiteralBits,
                          Inflate.FixedDistanceBits);
@@ -555,7 +572,7 @@ static InflateResult DecodeDynamicBlock()
     uint32_t distance_count = 1 + TakeBits(5);
     uint32_t length_code_count = 4 + TakeBits(4);
     SAFETY_CHECK(literal_count <= LITERAL_SYMBOLS && distance_count <= DISTANCE_SYMBOLS,
-                 InflateResult::Damaged);
+                 Rejection::CountsOverLimit);
 
     uint8_t *lengths = Inflate.CodeLengths;
     for (uint32_t i = 0; i < CODE_LENGTH_SYMBOLS; i++)
@@ -568,11 +585,11 @@ static InflateResult DecodeDynamicBlock()
         built = TableResult::Incomplete;
     if (built != TableResult::Complete)
         FreeCodeTables(length_table);
-    SAFETY_CHECK(built == TableResult::Complete, TableFailure(built));
+    SAFETY_CHECK_TABLE(built);
 
     int runs_fit = ReadCodeLengths(length_table, length_bits, literal_count + distance_count) == 0;
     FreeCodeTables(length_table);
-    SAFETY_CHECK(runs_fit, InflateResult::Damaged);
+    SAFETY_CHECK(runs_fit, Rejection::BadCodeLengths);
 
     uint32_t literal_bits = LITERAL_ROOT_BITS;
     built = BuildCodeTables(lengths, literal_count, PLAIN_LITERAL_SYMBOLS, LengthBases[Inflate.Deflate64Mode],
@@ -581,18 +598,18 @@ static InflateResult DecodeDynamicBlock()
         built = TableResult::Incomplete;
     if (built != TableResult::Complete)
         FreeBlockTables();
-    SAFETY_CHECK(built == TableResult::Complete, TableFailure(built));
+    SAFETY_CHECK_TABLE(built);
 
     uint32_t distance_bits = DISTANCE_ROOT_BITS;
     built = BuildCodeTables(lengths + literal_count, distance_count, 0, DistanceBases, DistanceExtraBits,
                             &Inflate.BlockDistanceTable, &distance_bits);
     if (built == TableResult::Incomplete)
         built = TableResult::Complete;
-    if (built == TableResult::Complete && distance_bits == 0 && literal_count > PLAIN_LITERAL_SYMBOLS)
-        built = TableResult::Incomplete;
-    if (built != TableResult::Complete)
+    bool distances_missing = distance_bits == 0 && literal_count > PLAIN_LITERAL_SYMBOLS;
+    if (built != TableResult::Complete || distances_missing)
         FreeBlockTables();
-    SAFETY_CHECK(built == TableResult::Complete, TableFailure(built));
+    SAFETY_CHECK(built == TableResult::Complete, Rejection::OversubscribedCode);
+    SAFETY_CHECK(!distances_missing, Rejection::LengthsWithoutDistances);
 
     InflateResult result = DecodeSymbols(Inflate.BlockLiteralTable, Inflate.BlockDistanceTable, literal_bits,
                                          distance_bits);
@@ -604,7 +621,7 @@ static InflateResult DecodeDynamicBlock()
 // block's first bit.
 static InflateResult DecodeBlock(uint32_t *last_block)
 {
-    SAFETY_CHECK(!Inflate.InputExhausted, InflateResult::Damaged);
+    SAFETY_CHECK(!Inflate.InputExhausted, ExhaustionReason());
     *last_block = TakeBits(1);
     switch (TakeBits(2)) {
     case 0:
@@ -614,7 +631,7 @@ static InflateResult DecodeBlock(uint32_t *last_block)
     case 2:
         return DecodeDynamicBlock();
     default:
-        SAFETY_CHECK(false, InflateResult::Reserved);
+        SAFETY_CHECK(false, Rejection::ReservedBlockType);
     }
     return InflateResult::Reserved;
 }
@@ -628,6 +645,7 @@ InflateResult InflateStream(uint8_t deflate64)
     Inflate.BitBuffer = 0;
     Inflate.LastInputByte = 0;
     Stream.OutputOverrun = 0;
+    Inflate.Reason = Rejection::None;
     uint32_t last_block = 0;
     do {
         InflateResult result = DecodeBlock(&last_block);
@@ -635,7 +653,8 @@ InflateResult InflateStream(uint8_t deflate64)
             return result;
     } while (!last_block);
     FlushWindow(Inflate.WindowPos);
-    return Stream.OutputOverrun ? InflateResult::Damaged : InflateResult::Done;
+    SAFETY_CHECK(!Stream.OutputOverrun, Rejection::OutputOverrun);
+    return InflateResult::Done;
 }
 
 BlobResult DecodeBlob(const uint8_t *blob, int32_t blob_bytes, uint8_t *destination, uint32_t capacity_bytes)

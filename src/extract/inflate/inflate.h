@@ -26,6 +26,22 @@ enum class InflateResult : int {
     Reserved = 2,  // a block of the reserved type 3, or an over-subscribed code
 };
 
+// Why a stream stopped short: the one list of the decoder's refusals, each
+// with the result it gives. InflateStream leaves it in Inflate.Reason.
+enum class Rejection : uint8_t {
+    None = 0,                 // Done
+    InputExhausted,           // Damaged: the input ran out
+    OutputOverrun,            // Damaged: memory-mode output reached its capacity
+    StoredLengthMismatch,     // Damaged: a stored block's LEN is not NLEN's complement
+    InvalidCode,              // Damaged: a code with no symbol (free code space, 286, 287)
+    CountsOverLimit,          // Damaged: nl > 288 or nd > 32
+    BadCodeLengths,           // Damaged: a code-length run past nl + nd, or an invalid code
+    IncompleteCode,           // Damaged: an incomplete or empty code-length or literal/length code
+    LengthsWithoutDistances,  // Damaged: nl > 257 but no distance code
+    ReservedBlockType,        // Reserved: block type 3
+    OversubscribedCode,       // Reserved: lengths that ask for more codes than exist
+};
+
 struct InflateState {
     uint32_t BitBuffer;        // pending input bits, next bit in bit 0
     uint32_t BitCount;         // valid bits in BitBuffer
@@ -35,6 +51,7 @@ struct InflateState {
     uint8_t Deflate64Mode;     // argument of the current InflateStream call
     uint8_t FixedTablesMode;   // Deflate64Mode the fixed tables were built for
     uint8_t SimplePathOnly;    // 1: never take the fast paths (the tests set it)
+    Rejection Reason;          // why the last InflateStream call stopped short
     CodeEntry *FixedLiteralTable;    // built on first use, kept for the process
     uint32_t FixedLiteralBits;
     CodeEntry *FixedDistanceTable;
@@ -63,12 +80,10 @@ void ReleaseBlockTablesAndReport();
 // Done: every block decoded through the last; the output is flushed
 // (in file mode the last partial chunk stays in OutputBuffer, OutputFill
 // bytes, for the caller to write).
-// Damaged: invalid code, stored LEN/NLEN mismatch, bad code-length run, nl or
-// nd over their limits, incomplete or empty literal/length code, lengths with
-// an empty distance code, or input exhausted. When the input ran out inside
-// a block (at a symbol or a stored byte) what was decoded is flushed; in every
-// other case the unflushed window contents are dropped.
-// Reserved: block type 3 or an over-subscribed code; nothing more flushed.
+// Damaged or Reserved: for the reason in Inflate.Reason (list above). When
+// the input ran out inside a block (at a symbol or a stored byte) what was
+// decoded is flushed; in every other case the unflushed window contents are
+// dropped.
 // Changes Inflate (all but the fixed tables are reset on entry), the window,
 // the input counters and the output pointers.
 [[nodiscard]] InflateResult InflateStream(uint8_t deflate64);

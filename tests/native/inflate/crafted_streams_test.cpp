@@ -16,7 +16,7 @@ struct Crafted {
     uint8_t deflate64;
     std::vector<uint8_t> stream;
     int32_t cut_bytes;  // compressed size told to the decoder; -1 = whole stream
-    InflateResult expected;
+    Rejection expected; // None: decodes to the end
     std::vector<uint8_t> output;
 };
 
@@ -68,7 +68,7 @@ void WriteZeroLengths(BitWriter &writer, uint32_t count)
         WriteCodeLengthSymbol(writer, 0);
 }
 
-Crafted Fixed(const std::string &name, uint8_t deflate64, InflateResult expected, std::vector<uint8_t> output,
+Crafted Fixed(const std::string &name, uint8_t deflate64, Rejection expected, std::vector<uint8_t> output,
               const std::function<void(BitWriter &)> &symbols)
 {
     BitWriter writer;
@@ -77,7 +77,7 @@ Crafted Fixed(const std::string &name, uint8_t deflate64, InflateResult expected
     return {name, deflate64, writer.Bytes(), -1, expected, std::move(output)};
 }
 
-Crafted Dynamic(const std::string &name, const DynamicCode &code, InflateResult expected,
+Crafted Dynamic(const std::string &name, const DynamicCode &code, Rejection expected,
                 std::vector<uint8_t> output, const std::function<void(BitWriter &)> &symbols)
 {
     BitWriter writer;
@@ -89,9 +89,7 @@ Crafted Dynamic(const std::string &name, const DynamicCode &code, InflateResult 
 std::vector<Crafted> CraftedCases()
 {
     std::vector<Crafted> cases;
-    const InflateResult DONE = InflateResult::Done;
-    const InflateResult DAMAGED = InflateResult::Damaged;
-    const InflateResult RESERVED = InflateResult::Reserved;
+    const Rejection DONE = Rejection::None;
 
     {
         BitWriter writer;
@@ -110,7 +108,7 @@ std::vector<Crafted> CraftedCases()
         writer.Bits(5, 16);
         writer.Bits(0xFFFA ^ 1, 16);  // NLEN off by one bit
         writer.Bits(0, 40);
-        cases.push_back({"stored LEN/NLEN mismatch", 0, writer.Bytes(), -1, DAMAGED, {}});
+        cases.push_back({"stored LEN/NLEN mismatch", 0, writer.Bytes(), -1, Rejection::StoredLengthMismatch, {}});
     }
     {
         BitWriter writer;
@@ -118,7 +116,7 @@ std::vector<Crafted> CraftedCases()
         writer.Bits(1, 1);
         writer.Bits(3, 2);  // reserved type
         writer.Bits(0, 16);
-        cases.push_back({"block type 3 (earlier output dropped)", 0, writer.Bytes(), -1, RESERVED, {}});
+        cases.push_back({"block type 3 (earlier output dropped)", 0, writer.Bytes(), -1, Rejection::ReservedBlockType, {}});
     }
 
     // Length code 285 in both modes.
@@ -154,12 +152,12 @@ std::vector<Crafted> CraftedCases()
             w.FixedSymbol(256);
         }));
     }
-    cases.push_back(Fixed("code 286 is invalid", 0, DAMAGED, {}, [](BitWriter &w) {
+    cases.push_back(Fixed("code 286 is invalid", 0, Rejection::InvalidCode, {}, [](BitWriter &w) {
         w.FixedSymbol('a');
         w.FixedSymbol(286);
         w.Bits(0, 32);
     }));
-    cases.push_back(Fixed("code 287 is invalid in Deflate64 too", 1, DAMAGED, {}, [](BitWriter &w) {
+    cases.push_back(Fixed("code 287 is invalid in Deflate64 too", 1, Rejection::InvalidCode, {}, [](BitWriter &w) {
         w.FixedSymbol(287);
         w.Bits(0, 32);
     }));
@@ -248,7 +246,7 @@ std::vector<Crafted> CraftedCases()
         literals_only.Literal(w, 256);
     }));
     DynamicCode lengths_no_distances(LengthsOf(258, {{'a', 1}, {'b', 2}, {256, 2}}), {0});
-    cases.push_back(Dynamic("nl > 257 without distance lengths", lengths_no_distances, DAMAGED, {}, [&](BitWriter &w) {
+    cases.push_back(Dynamic("nl > 257 without distance lengths", lengths_no_distances, Rejection::LengthsWithoutDistances, {}, [&](BitWriter &w) {
         lengths_no_distances.Literal(w, 'a');
         lengths_no_distances.Literal(w, 256);
     }));
@@ -259,40 +257,40 @@ std::vector<Crafted> CraftedCases()
         one_distance.Distance(w, 0);
         one_distance.Literal(w, 256);
     }));
-    cases.push_back(Dynamic("incomplete distance code's free code", one_distance, DAMAGED, {}, [&](BitWriter &w) {
+    cases.push_back(Dynamic("incomplete distance code's free code", one_distance, Rejection::InvalidCode, {}, [&](BitWriter &w) {
         one_distance.Literal(w, 'a');
         one_distance.Literal(w, 257);
         w.Code(3, 2);  // the code nobody has
         w.Bits(0, 16);
     }));
     DynamicCode incomplete_literals(LengthsOf(257, {{'a', 1}, {256, 2}}), {0});
-    cases.push_back(Dynamic("incomplete literal/length code refused", incomplete_literals, DAMAGED, {},
+    cases.push_back(Dynamic("incomplete literal/length code refused", incomplete_literals, Rejection::IncompleteCode, {},
                             [&](BitWriter &w) { incomplete_literals.Literal(w, 256); }));
     DynamicCode empty_literals(LengthsOf(257, {}), {1});
-    cases.push_back(Dynamic("empty literal/length code refused", empty_literals, DAMAGED, {},
+    cases.push_back(Dynamic("empty literal/length code refused", empty_literals, Rejection::IncompleteCode, {},
                             [&](BitWriter &w) { w.Bits(0, 16); }));
     DynamicCode only_end(LengthsOf(257, {{256, 1}}), {0});
     cases.push_back(Dynamic("a single one-bit code is complete", only_end, DONE, {},
                             [&](BitWriter &w) { only_end.Literal(w, 256); }));
     DynamicCode oversubscribed_literals(LengthsOf(257, {{'a', 1}, {'b', 1}, {256, 1}}), {0});
-    cases.push_back(Dynamic("over-subscribed literal/length code", oversubscribed_literals, RESERVED, {},
+    cases.push_back(Dynamic("over-subscribed literal/length code", oversubscribed_literals, Rejection::OversubscribedCode, {},
                             [&](BitWriter &w) { w.Bits(0, 16); }));
     DynamicCode oversubscribed_distances(LengthsOf(258, {{'a', 1}, {257, 2}, {256, 2}}), {1, 1, 1});
-    cases.push_back(Dynamic("over-subscribed distance code", oversubscribed_distances, RESERVED, {},
+    cases.push_back(Dynamic("over-subscribed distance code", oversubscribed_distances, Rejection::OversubscribedCode, {},
                             [&](BitWriter &w) { w.Bits(0, 16); }));
     {
         BitWriter writer;
         const uint8_t all_one_bit[19] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
         WriteDynamicPreamble(writer, true, 257, 1, all_one_bit);
         writer.Bits(0, 32);
-        cases.push_back({"over-subscribed code-length code", 0, writer.Bytes(), -1, RESERVED, {}});
+        cases.push_back({"over-subscribed code-length code", 0, writer.Bytes(), -1, Rejection::OversubscribedCode, {}});
     }
     {
         BitWriter writer;
         const uint8_t one_code[19] = {2};  // symbol 0 alone, two bits: incomplete
         WriteDynamicPreamble(writer, true, 257, 1, one_code);
         writer.Bits(0, 32);
-        cases.push_back({"incomplete code-length code", 0, writer.Bytes(), -1, DAMAGED, {}});
+        cases.push_back({"incomplete code-length code", 0, writer.Bytes(), -1, Rejection::IncompleteCode, {}});
     }
     {
         BitWriter writer;
@@ -300,7 +298,7 @@ std::vector<Crafted> CraftedCases()
         WriteCodeLengthSymbol(writer, 18, 127);  // 138 zeros
         WriteCodeLengthSymbol(writer, 18, 127);  // 276 > 258
         writer.Bits(0, 32);
-        cases.push_back({"code-length run past nl + nd", 0, writer.Bytes(), -1, DAMAGED, {}});
+        cases.push_back({"code-length run past nl + nd", 0, writer.Bytes(), -1, Rejection::BadCodeLengths, {}});
     }
     {
         // Code 16 first repeats the initial previous length, 0.
@@ -358,7 +356,7 @@ std::vector<Crafted> CraftedCases()
         writer.StoredBlock(true, Text("0123456789"));
         // Cut after five data bytes: the sixth read fails, the decoder stores
         // the previous byte again, then stops at the next byte and flushes.
-        cases.push_back({"truncated in a stored block", 0, writer.Bytes(), 1 + 4 + 5, DAMAGED, Text("012344")});
+        cases.push_back({"truncated in a stored block", 0, writer.Bytes(), 1 + 4 + 5, Rejection::InputExhausted, Text("012344")});
     }
     for (bool last : {true, false}) {
         // The block's end-of-block code (2 bits) ends the input exactly, but
@@ -392,7 +390,7 @@ std::vector<Crafted> CraftedCases()
             for (uint32_t a_count = 0; a_count < 16 && !found; a_count++)
                 found = write_block(b_count, a_count);
         cases.push_back({last ? "input ends with the last block" : "input ends at a block boundary", 0,
-                         writer.Bytes(), -1, last ? DONE : DAMAGED,
+                         writer.Bytes(), -1, last ? DONE : Rejection::InputExhausted,
                          last ? decoded : std::vector<uint8_t>{}});
     }
     return cases;
@@ -408,7 +406,13 @@ TEST(InflateCrafted, EveryCaseInEveryPath)
             DecoderHarness harness;
             Inflate.SimplePathOnly = setting.simple_only;
             MemberRun run = harness.DecodeMember(c.stream, c.deflate64, c.cut_bytes, setting.refill_bytes);
-            EXPECT_EQ(int(c.expected), int(run.result)) << c.name << ", " << setting.name;
+            InflateResult expected_result = c.expected == Rejection::None ? InflateResult::Done
+                                            : c.expected == Rejection::ReservedBlockType ||
+                                                      c.expected == Rejection::OversubscribedCode
+                                                ? InflateResult::Reserved
+                                                : InflateResult::Damaged;
+            EXPECT_EQ(int(expected_result), int(run.result)) << c.name << ", " << setting.name;
+            EXPECT_EQ(int(c.expected), int(run.rejection)) << c.name << ", " << setting.name;
             EXPECT_EQ(c.output.size(), run.output.size()) << c.name << ", " << setting.name;
             EXPECT_TRUE(c.output == run.output) << c.name << ", " << setting.name << ": output differs";
             EXPECT_EQ(0u, run.odd_chunk_writes) << c.name << ", " << setting.name;

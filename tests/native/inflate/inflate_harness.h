@@ -19,6 +19,7 @@
 
 struct MemberRun {
     InflateResult result;
+    Rejection rejection;              // Inflate.Reason afterwards
     std::vector<uint8_t> output;      // every byte written, last partial chunk included
     uint32_t chunk_writes;            // WriteOutputBuffer calls
     uint32_t odd_chunk_writes;        // of those, calls with OutputFill != 0x7000

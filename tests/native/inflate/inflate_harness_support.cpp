@@ -118,6 +118,7 @@ MemberRun DecoderHarness::DecodeMember(const uint8_t *data, size_t data_bytes, u
     Stream.OutputPointer = Stream.OutputBuffer;
     Stream.OutputFill = 0;
     run.result = InflateStream(deflate64);
+    run.rejection = Inflate.Reason;
     run.input_remaining_after = InputRemaining;
     // The extractor writes the last partial chunk itself.
     run.output.insert(run.output.end(), Stream.OutputBuffer, Stream.OutputBuffer + Stream.OutputFill);
