@@ -1,0 +1,157 @@
+// "tvsfx build" (see build_command.h).
+#include "build_command.h"
+
+#include "build_error.h"
+#include "embedded_stub.h"
+#include "flag_switches.h"
+#include "folder_zipper.h"
+#include "installer_builder.h"
+#include "output_file.h"
+#include "startup/parameter_block.h"
+#include "text_encoding.h"
+#include "zip_reader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+namespace {
+
+std::vector<uint8_t> ReadInputFile(const std::string &path, const char *what)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        Refuse("%s %s: cannot open it: %s", what, path.c_str(), std::strerror(errno));
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        Refuse("%s %s: cannot read it", what, path.c_str());
+    return bytes;
+}
+
+std::vector<uint8_t> LoadStub(const Options &options)
+{
+    if (!options.stub_path.empty())
+        return ReadInputFile(options.stub_path, "--stub");
+    if (EmbeddedStubBytes == 0)
+        Refuse("this tvsfx was built without a stub; give --stub tvsfx32.exe");
+    return std::vector<uint8_t>(EmbeddedStub, EmbeddedStub + EmbeddedStubBytes);
+}
+
+ZipArchive LoadPayload(const Options &options)
+{
+    if (!options.from_zip.empty())
+        return ReadZipArchive(ReadInputFile(options.from_zip, "--from-zip"), options.from_zip);
+    // An earlier build's output inside the folder is no part of the payload.
+    ExcludedFile excluded = {0, 0};
+    struct stat out_info;
+    if (stat(options.out_path.c_str(), &out_info) == 0)
+        excluded = ExcludedFile{out_info.st_dev, out_info.st_ino};
+    return ZipFolder(options.from_dir, options.codepage, excluded);
+}
+
+std::string WaitName(const Options &options)
+{
+    std::string name = options.wait_name.value_or("");
+    if (name.size() >= 4 && strcasecmp(name.c_str() + name.size() - 4, ".exe") == 0)
+        name.resize(name.size() - 4);  // the stub adds ".exe" itself
+    name = ToAnsi(name, options.codepage, "--wait-name");
+    if (name.size() >= PB_WAIT_NAME_BYTES)
+        Refuse("--wait-name: \"%s\" is %zu bytes, over the stub's limit of %zu", name.c_str(), name.size(),
+               PB_WAIT_NAME_BYTES - 1);
+    return name;
+}
+
+std::string FlagNames(uint32_t flags)
+{
+    std::string names;
+    for (unsigned index = 0; index < FLAG_SWITCH_COUNT; index++) {
+        const FlagSwitch &flag = FlagSwitches[index];
+        if ((flags & flag.mask) != flag.mask)
+            continue;
+        bool covered_by_wider = false;  // --intro-ok-cancel includes --intro-yes-no's bit
+        for (unsigned other = 0; other < FLAG_SWITCH_COUNT; other++)
+            if (FlagSwitches[other].mask != flag.mask && (FlagSwitches[other].mask & flag.mask) == flag.mask &&
+                (flags & FlagSwitches[other].mask) == FlagSwitches[other].mask)
+                covered_by_wider = true;
+        if (!covered_by_wider)
+            names += std::string(" --") + flag.name;
+    }
+    return names;
+}
+
+void PrintSummary(const Options &options, const BuildResult &result, size_t stub_bytes)
+{
+    std::printf("tvsfx: wrote %s (%zu bytes)\n", options.out_path.c_str(), result.image.size());
+    std::printf("  stub            %zu bytes, ParameterBlock at 0x%zX, entry point 0x%X\n", stub_bytes,
+                result.parameter_block, result.entry_point);
+    std::printf("  %-15s file 0x%X..0x%zX, RVA 0x%X\n", TALVOK_SECTION_NAME, result.header_offset,
+                result.image.size(), result.section_rva);
+    std::printf("  header          at 0x%X: %u bytes compressed, %u unpacked\n", result.header_offset,
+                result.header_compressed_bytes, result.header_unpacked_bytes);
+    std::printf("  archive         at 0x%X: %zu members, %u bytes unpacked, %u bytes in the file\n",
+                result.first_local_header, result.member_count, result.total_size,
+                static_cast<unsigned>(result.image.size() - result.first_local_header));
+    std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
+                result.central_directory, result.end_record, result.padding_bytes);
+    std::printf("  flags           0x%08X%s\n", result.flags, FlagNames(result.flags).c_str());
+    std::printf("  self-check      CRC-32 0x%08X over 0x%X..0x%X\n", result.crc, result.covered_from,
+                result.first_local_header);
+}
+
+}  // namespace
+
+uint32_t ResolveFlags(const Options &options, bool payload_encrypted)
+{
+    if (options.raw_flags)
+        return *options.raw_flags | options.switch_flags;
+    uint32_t flags = options.switch_flags;
+    if (options.texts[HEADER_TITLE])
+        flags |= FLAG_HAS_TITLE;
+    if (options.wait_name && !options.wait_name->empty())
+        flags |= FLAG_WAIT_FOR_NAMED;
+    if (payload_encrypted)
+        flags |= FLAG_ENCRYPTED;
+    return flags;
+}
+
+std::string OptionLine(uint32_t flags, const std::string &command)
+{
+    char word[32];
+    std::snprintf(word, sizeof word, "0x%08X", flags);
+    std::string line = std::string("tvsfx --flags ") + word + FlagNames(flags);
+    std::string with_command = line + " --command " + command;
+    if (!command.empty() && with_command.size() < HeaderFieldBounds[HEADER_INFO_TEXT])
+        return with_command;
+    return line;
+}
+
+int RunBuild(const Options &options)
+{
+    if (options.help) {
+        std::fputs(HelpText().c_str(), stdout);
+        return 0;
+    }
+    CheckCodepage(options.codepage);
+
+    BuildRequest request;
+    request.stub = LoadStub(options);
+    const size_t stub_bytes = request.stub.size();
+    request.archive = LoadPayload(options);
+    for (int field = 0; field < HEADER_FIELD_COUNT; field++)
+        if (options.texts[field])
+            request.texts.fields[field] = ToAnsi(*options.texts[field], options.codepage, HeaderFieldOptions[field]);
+    request.flags = ResolveFlags(options, HasEncryptedMember(request.archive));
+    request.wait_name = WaitName(options);
+    if (!options.texts[HEADER_INFO_TEXT])
+        request.texts.fields[HEADER_INFO_TEXT] = OptionLine(request.flags, request.texts.fields[HEADER_RUN_COMMAND]);
+    request.field_bounds = options.unchecked_fields ? FieldBounds::Unchecked : FieldBounds::Checked;
+
+    const BuildResult result = BuildInstaller(request);
+    WriteOutputFile(options.out_path, result.image);
+    if (!options.quiet)
+        PrintSummary(options, result, stub_bytes);
+    return 0;
+}

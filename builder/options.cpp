@@ -1,0 +1,189 @@
+// Command-line parsing and --help (see options.h). The flag switches come
+// from the one table in flag_switches.cpp.
+#include "options.h"
+
+#include "build_error.h"
+#include "flag_switches.h"
+#include "text_encoding.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Options that fill a header field, in --help order.
+struct TextOption {
+    const char *name;
+    SfxHeaderField field;
+    const char *help;
+};
+const TextOption TextOptions[] = {
+    {"command", HEADER_RUN_COMMAND, "program to run from the extraction folder, e.g. .\\setup.exe (256 bytes)"},
+    {"parameters", HEADER_RUN_PARAMETERS, "its parameters (256 bytes)"},
+    {"text", HEADER_DIALOG_TEXT, "the dialog's message text (256 bytes)"},
+    {"title", HEADER_TITLE, "the title; sets flags bit 4 (64 bytes)"},
+    {"intro", HEADER_INTRO_TEXT, "question asked before the dialog opens (513 bytes)"},
+    {"about", HEADER_ABOUT_TEXT, "text of the about box, above the program's own (515 bytes)"},
+    {"info", HEADER_INFO_TEXT, "text shown by -info; default: the build's option line (511 bytes)"},
+};
+
+const FlagSwitch *FindSwitch(const std::string &name)
+{
+    for (unsigned index = 0; index < FLAG_SWITCH_COUNT; index++)
+        if (name == FlagSwitches[index].name)
+            return &FlagSwitches[index];
+    return nullptr;
+}
+
+uint32_t ParseFlagsWord(const std::string &value)
+{
+    char *end = nullptr;
+    errno = 0;
+    unsigned long long word = std::strtoull(value.c_str(), &end, 0);
+    if (value.empty() || value[0] == '-' || *end != '\0' || errno != 0 || word > 0xFFFFFFFFull)
+        Refuse("--flags: \"%s\" is not a 32-bit number (write it as 0xHEX or decimal)", value.c_str());
+    return static_cast<uint32_t>(word);
+}
+
+}  // namespace
+
+Options ParseCommandLine(int argc, const char *const *argv)
+{
+    Options options;
+    options.codepage = DEFAULT_CODEPAGE;
+    int next = 0;
+    if (next < argc && (std::strcmp(argv[next], "--help") == 0 || std::strcmp(argv[next], "-h") == 0)) {
+        options.help = true;
+        return options;
+    }
+    if (next >= argc || std::strcmp(argv[next], "build") != 0)
+        Refuse("usage: tvsfx build --out FILE (--from-dir DIR | --from-zip FILE) [options]; see tvsfx --help");
+    next++;
+
+    while (next < argc) {
+        std::string argument = argv[next++];
+        if (argument == "--help" || argument == "-h") {
+            options.help = true;
+            return options;
+        }
+        if (argument.compare(0, 2, "--") != 0)
+            Refuse("unexpected argument \"%s\" (options start with --)", argument.c_str());
+        std::string name = argument.substr(2);
+        std::optional<std::string> inline_value;
+        if (size_t equals = name.find('='); equals != std::string::npos) {
+            inline_value = name.substr(equals + 1);
+            name.resize(equals);
+        }
+
+        if (const FlagSwitch *flag = FindSwitch(name)) {
+            if (inline_value)
+                Refuse("--%s takes no value", name.c_str());
+            options.switch_flags |= flag->mask;
+            continue;
+        }
+        if (name == "unchecked-fields" || name == "quiet") {
+            if (inline_value)
+                Refuse("--%s takes no value", name.c_str());
+            (name == "quiet" ? options.quiet : options.unchecked_fields) = true;
+            continue;
+        }
+
+        // Everything else takes a value.
+        static const char *const value_options[] = {"stub", "out", "from-dir", "from-zip", "flags",
+                                                    "wait-name", "codepage"};
+        bool known = false;
+        for (const char *option : value_options)
+            known = known || name == option;
+        for (const TextOption &text : TextOptions)
+            known = known || name == text.name;
+        if (!known)
+            Refuse("unknown option --%s; see tvsfx --help", name.c_str());
+        if (!inline_value) {
+            if (next >= argc)
+                Refuse("--%s needs a value", name.c_str());
+            inline_value = argv[next++];
+        }
+        const std::string &value = *inline_value;
+        bool is_text = false;
+        for (const TextOption &text : TextOptions)
+            if (name == text.name) {
+                options.texts[text.field] = value;
+                is_text = true;
+            }
+        if (is_text)
+            continue;
+        if (name == "stub")
+            options.stub_path = value;
+        else if (name == "out")
+            options.out_path = value;
+        else if (name == "from-dir")
+            options.from_dir = value;
+        else if (name == "from-zip")
+            options.from_zip = value;
+        else if (name == "flags")
+            options.raw_flags = ParseFlagsWord(value);
+        else if (name == "wait-name")
+            options.wait_name = value;
+        else
+            options.codepage = value;
+    }
+
+    if (options.out_path.empty())
+        Refuse("--out is missing: where should the installer go?");
+    if (options.from_dir.empty() == options.from_zip.empty())
+        Refuse("give exactly one of --from-dir DIR and --from-zip FILE");
+    return options;
+}
+
+std::string HelpText()
+{
+    std::string help =
+        "tvsfx: makes a self-extracting installer from the tvsfx32.exe stub and a payload.\n"
+        "\n"
+        "usage: tvsfx build [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE) [options]\n"
+        "\n"
+        "  --stub FILE        the stub to complete (default: the one built with this tvsfx)\n"
+        "  --out FILE         the installer to write; it appears only when the build succeeds\n"
+        "  --from-dir DIR     archive the folder DIR (sorted, deflated or stored)\n"
+        "  --from-zip FILE    take the members of an existing zip archive as they are\n"
+        "\n"
+        "Header texts (limits in bytes after conversion):\n";
+    for (const TextOption &text : TextOptions) {
+        std::string line = std::string("  --") + text.name + " T";
+        line.resize(21, ' ');
+        help += line + text.help + "\n";
+    }
+    help +=
+        "\n"
+        "Options (the flags word; see below for how they combine):\n"
+        "  --flags WORD       the whole flags word, e.g. 0x00242812; nothing is added to it\n"
+        "                     except the bits of the switches below\n";
+    for (unsigned index = 0; index < FLAG_SWITCH_COUNT; index++) {
+        std::string line = std::string("  --") + FlagSwitches[index].name;
+        line.resize(21, ' ');
+        help += line + FlagSwitches[index].help + "\n";
+    }
+    help +=
+        "  --wait-name NAME   after the command, also wait until NAME.exe has ended (up to 9 bytes,\n"
+        "                     without .exe); sets bit 2\n"
+        "\n"
+        "  Without --flags the word is built from the switches, plus bit 4 when --title is given,\n"
+        "  bit 2 with --wait-name, and bit 8 when a member is encrypted. With --flags the word\n"
+        "  is taken as written and only the switches' bits are added.\n"
+        "\n"
+        "Other options:\n"
+        "  --codepage CP      code page of the texts and of --from-dir's names as the stub reads them\n"
+        "                     (default CP1252); arguments and file names are taken as UTF-8 and\n"
+        "                     converted with iconv; \"raw\" passes the bytes unchanged. --from-zip's\n"
+        "                     names are never converted.\n"
+        "  --quiet            print nothing on success\n"
+        "  --help             this text\n"
+        "\n"
+        "For tests only:\n"
+        "  --unchecked-fields write header fields longer than the stub's buffers (the stub then\n"
+        "                     stops with an internal error); the header's total limits still apply\n"
+        "\n"
+        "Exit status: 0 on success, 1 on any failure (the reason goes to stderr).\n";
+    return help;
+}

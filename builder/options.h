@@ -1,0 +1,36 @@
+// The command line of tvsfx:
+//
+//   tvsfx build [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE) [options]
+//   tvsfx --help
+//
+// Every option takes its value as the next argument or after "=". Texts are
+// kept here as typed (UTF-8); the build converts them (text_encoding.h).
+#pragma once
+
+#include "startup/sfx_header_layout.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct Options {
+    bool help = false;
+    std::string stub_path;                      // empty: the embedded stub
+    std::string out_path;
+    std::string from_dir;
+    std::string from_zip;
+    std::optional<std::string> texts[HEADER_FIELD_COUNT];  // HEADER_RESERVED never set
+    std::optional<uint32_t> raw_flags;          // --flags: the whole word, nothing derived
+    uint32_t switch_flags = 0;                  // bits of the named switches
+    std::optional<std::string> wait_name;
+    std::string codepage;                       // DEFAULT_CODEPAGE unless --codepage
+    bool unchecked_fields = false;              // tests only: skip the field bounds
+    bool quiet = false;
+};
+
+// Parses the arguments after the program name. Refuses (BuildError) unknown
+// options, missing values, and an incomplete or contradictory build request.
+Options ParseCommandLine(int argc, const char *const *argv);
+
+// The --help text.
+std::string HelpText();

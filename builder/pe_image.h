@@ -1,0 +1,57 @@
+// The stub as a PE32 image: reading the headers the builder relies on, and
+// appending one section at the end of the file.
+//
+// The builder never moves anything that is already in the stub: the new
+// section header goes into the free space after the section table (inside
+// SizeOfHeaders), and the section's raw data starts at the end of the file,
+// which is the end of the last section's raw data. So the section's file
+// offsets are plain file offsets and the zip archive inside it can use
+// absolute offsets. A stub with bytes after its last section (an overlay or
+// an Authenticode certificate) is refused: it must be completed before it is
+// signed, never after.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+constexpr size_t PE_SECTION_NAME_BYTES = 8;
+constexpr size_t PE_SECTION_HEADER_BYTES = 40;
+
+// What ReadPeLayout() found; offsets are file offsets, addresses RVAs.
+struct PeLayout {
+    uint32_t nt_offset;             // e_lfanew: the "PE\0\0" signature
+    uint32_t section_table_offset;  // first section header
+    uint16_t section_count;
+    uint32_t file_alignment;
+    uint32_t section_alignment;
+    uint32_t size_of_headers;       // first byte of section data
+    uint32_t entry_point;           // AddressOfEntryPoint
+    uint32_t raw_end;               // end of the last section's raw data = file size
+    uint32_t virtual_end;           // end of the last section in memory, unaligned
+};
+
+// Parses the headers of image and checks that one section can be appended:
+// a PE32 image for i386 with the standard 224-byte optional header, room for
+// one more section header before the first section's data, no certificate,
+// no bytes after the last section, no section of that name yet. Refuses
+// (BuildError) otherwise.
+PeLayout ReadPeLayout(const std::vector<uint8_t> &image, const char *new_section_name);
+
+// File offset at which AppendSection() will place the section's data.
+uint32_t AppendedSectionOffset(const PeLayout &layout);
+
+// Appends a section named name (PE_SECTION_NAME_BYTES, not NUL-terminated
+// when it fills them) holding content, initialised read-only data. content's
+// size must be a multiple of FileAlignment (the caller pads it so that the
+// padding means something to it). Updates NumberOfSections, SizeOfImage and
+// SizeOfInitializedData, and zeroes CheckSum: the image changes again when the
+// ParameterBlock is patched, and a zero checksum is what an unchecked image
+// carries. Returns the section's RVA.
+uint32_t AppendSection(std::vector<uint8_t> &image, const PeLayout &layout, const char *name,
+                       const std::vector<uint8_t> &content);
+
+inline uint32_t AlignUp(uint32_t value, uint32_t alignment)
+{
+    return (value + alignment - 1) / alignment * alignment;
+}

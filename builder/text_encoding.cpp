@@ -1,0 +1,66 @@
+// UTF-8 to ANSI code page conversion with iconv (see text_encoding.h).
+#include "text_encoding.h"
+
+#include "build_error.h"
+
+#include <cerrno>
+#include <iconv.h>
+#include <vector>
+
+namespace {
+
+// One conversion descriptor, closed on every path.
+class Converter {
+public:
+    explicit Converter(const std::string &codepage) : descriptor_(iconv_open(codepage.c_str(), "UTF-8")) {}
+    ~Converter()
+    {
+        if (valid())
+            iconv_close(descriptor_);
+    }
+    Converter(const Converter &) = delete;
+    Converter &operator=(const Converter &) = delete;
+    bool valid() const { return descriptor_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return descriptor_; }
+
+private:
+    iconv_t descriptor_;
+};
+
+}  // namespace
+
+void CheckCodepage(const std::string &codepage)
+{
+    if (codepage == RAW_CODEPAGE)
+        return;
+    Converter converter(codepage);
+    if (!converter.valid())
+        Refuse("--codepage: iconv does not know the code page \"%s\"", codepage.c_str());
+}
+
+std::string ToAnsi(const std::string &text, const std::string &codepage, const std::string &what)
+{
+    if (codepage == RAW_CODEPAGE || text.empty())
+        return text;
+    Converter converter(codepage);
+    if (!converter.valid())
+        Refuse("--codepage: iconv does not know the code page \"%s\"", codepage.c_str());
+
+    std::vector<char> input(text.begin(), text.end());
+    std::vector<char> output(text.size() * 4 + 4);  // a code page byte never needs more input than output
+    char *in_next = input.data();
+    size_t in_left = input.size();
+    char *out_next = output.data();
+    size_t out_left = output.size();
+    if (iconv(converter.get(), &in_next, &in_left, &out_next, &out_left) == size_t(-1) ||
+        iconv(converter.get(), nullptr, nullptr, &out_next, &out_left) == size_t(-1)) {
+        size_t at = size_t(in_next - input.data());
+        if (errno == EILSEQ)
+            Refuse("%s: the character at byte %zu of \"%s\" is not valid UTF-8 or has no place in "
+                   "code page %s (use --codepage raw to pass bytes as they are)",
+                   what.c_str(), at, text.c_str(), codepage.c_str());
+        Refuse("%s: \"%s\" cannot be converted to code page %s", what.c_str(), text.c_str(),
+               codepage.c_str());
+    }
+    return std::string(output.data(), size_t(out_next - output.data()));
+}

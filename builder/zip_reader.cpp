@@ -1,0 +1,229 @@
+// Zip reading through the central directory (see zip_reader.h). Every field
+// is read through the bounds-checked cursor helpers below, so a damaged or
+// hostile archive ends in a refusal, never in a read outside the file.
+#include "zip_reader.h"
+
+#include "archive/zip_records.h"
+#include "build_error.h"
+#include "startup/parameter_block.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+constexpr uint16_t ZIP64_MARK_16 = 0xFFFF;
+constexpr uint32_t ZIP64_MARK_32 = 0xFFFFFFFF;
+
+struct Reader {
+    const std::vector<uint8_t> &bytes;
+    const std::string &name;
+
+    // Refuses unless count_bytes bytes from offset lie inside the file.
+    const uint8_t *At(uint64_t offset, uint64_t count_bytes, const char *what) const
+    {
+        if (offset > bytes.size() || count_bytes > bytes.size() - offset)
+            Refuse("%s: %s runs past the end of the file (damaged or truncated archive)", name.c_str(), what);
+        return bytes.data() + offset;
+    }
+};
+
+// The end of central directory record: the last one in the file whose
+// comment fits before the end of the file (bytes after the comment are
+// allowed, as zip tools allow them).
+size_t FindEndRecord(const Reader &reader)
+{
+    const std::vector<uint8_t> &bytes = reader.bytes;
+    if (bytes.size() < END_RECORD_BYTES)
+        Refuse("%s: not a zip archive (too short for an end of central directory record)", reader.name.c_str());
+    size_t lowest = bytes.size() > END_RECORD_BYTES + ZIP_COMMENT_MAX_BYTES
+                        ? bytes.size() - END_RECORD_BYTES - ZIP_COMMENT_MAX_BYTES
+                        : 0;
+    for (size_t at = bytes.size() - END_RECORD_BYTES + 1; at-- > lowest;) {
+        if (IsZipSignature(bytes.data() + at, ZIP_END_RECORD_TAIL) &&
+            ReadLe16(bytes.data() + at + ER_COMMENT_LENGTH) <= bytes.size() - at - END_RECORD_BYTES)
+            return at;
+    }
+    Refuse("%s: not a zip archive (no end of central directory record)", reader.name.c_str());
+}
+
+void CheckEndRecord(const Reader &reader, size_t end_offset)
+{
+    const uint8_t *record = reader.bytes.data() + end_offset;
+    const char *name = reader.name.c_str();
+    if (end_offset >= ZIP64_END_LOCATOR_BYTES &&
+        IsZipSignature(record - ZIP64_END_LOCATOR_BYTES, ZIP64_END_LOCATOR_TAIL))
+        Refuse("%s: a Zip64 archive; the extractor reads only 32-bit zip records", name);
+    if (ReadLe16(record + ER_ENTRIES_TOTAL) == ZIP64_MARK_16 ||
+        ReadLe32(record + ER_CENTRAL_SIZE) == ZIP64_MARK_32 ||
+        ReadLe32(record + ER_CENTRAL_OFFSET) == ZIP64_MARK_32)
+        Refuse("%s: a Zip64 archive; the extractor reads only 32-bit zip records", name);
+    if (ReadLe16(record + ER_DISK) != 0 || ReadLe16(record + ER_CENTRAL_DISK) != 0 ||
+        ReadLe16(record + ER_ENTRIES_ON_DISK) != ReadLe16(record + ER_ENTRIES_TOTAL))
+        Refuse("%s: a spanned or split archive; join it into one file first", name);
+}
+
+// Copies an extra field without its Zip64 blocks, which hold nothing once
+// every size and offset is known to fit 32 bits. A field that is not a clean
+// sequence of blocks is kept as it is.
+std::vector<uint8_t> WithoutZip64Blocks(const uint8_t *extra, size_t extra_bytes)
+{
+    std::vector<uint8_t> kept;
+    size_t at = 0;
+    while (at + 4 <= extra_bytes) {
+        uint16_t id = ReadLe16(extra + at);
+        size_t block_bytes = 4 + size_t(ReadLe16(extra + at + 2));
+        if (at + block_bytes > extra_bytes)
+            return std::vector<uint8_t>(extra, extra + extra_bytes);
+        if (id != ZIP64_EXTRA_ID)
+            kept.insert(kept.end(), extra + at, extra + at + block_bytes);
+        at += block_bytes;
+    }
+    if (at != extra_bytes)
+        return std::vector<uint8_t>(extra, extra + extra_bytes);
+    return kept;
+}
+
+const char *MethodName(uint16_t method)
+{
+    switch (method) {
+    case 1: return "shrink";
+    case 2: case 3: case 4: case 5: return "reduce";
+    case 6: return "implode";
+    case 12: return "bzip2";
+    case 14: return "LZMA";
+    case 93: return "Zstandard";
+    case 95: return "xz";
+    case 98: return "PPMd";
+    case 99: return "AES encryption";
+    default: return "unknown";
+    }
+}
+
+// Checks one central entry's fields against what the extractor handles.
+void CheckMember(const Reader &reader, const ZipMember &member, uint16_t disk_start, uint32_t local_offset)
+{
+    const char *name = reader.name.c_str();
+    const char *member_name = member.name.c_str();
+    if (member.compressed_bytes == ZIP64_MARK_32 || member.uncompressed_bytes == ZIP64_MARK_32 ||
+        local_offset == ZIP64_MARK_32)
+        Refuse("%s: member \"%s\" needs Zip64; the extractor reads only 32-bit zip records", name, member_name);
+    if (disk_start != 0)
+        Refuse("%s: member \"%s\" starts on disk %u: a spanned or split archive; join it into one file first",
+               name, member_name, disk_start);
+    if (member.name.empty())
+        Refuse("%s: a member without a name", name);
+    if (member.name.size() > ZIP_NAME_MAX_BYTES)
+        Refuse("%s: a member name of %zu bytes (\"%.40s...\"), over the extractor's limit of %zu",
+               name, member.name.size(), member_name, ZIP_NAME_MAX_BYTES);
+    if (member.method != ZIP_METHOD_STORED && member.method != ZIP_METHOD_DEFLATE &&
+        member.method != ZIP_METHOD_DEFLATE64)
+        Refuse("%s: member \"%s\" uses method %u (%s); the extractor handles stored, deflate and Deflate64 only",
+               name, member_name, member.method, MethodName(member.method));
+    // The extractor takes a name ending in a separator for a folder and steps
+    // over its data only when the unpacked size is 0; any other data would
+    // be read as the next record.
+    const char last = member.name.back();
+    if ((last == '/' || last == '\\') && member.uncompressed_bytes != 0)
+        Refuse("%s: folder entry \"%s\" carries %u bytes of data, which the extractor would not step over",
+               name, member_name, member.uncompressed_bytes);
+    if (member.flags & ZIP_FLAG_STRONG_ENCRYPTION)
+        Refuse("%s: member \"%s\" uses strong encryption; the extractor handles traditional zip encryption only",
+               name, member_name);
+    if ((member.flags & ZIP_FLAG_ENCRYPTED) && member.compressed_bytes < ZIP_ENCRYPTION_HEADER_BYTES)
+        Refuse("%s: encrypted member \"%s\" is shorter than its encryption header", name, member_name);
+}
+
+}  // namespace
+
+ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name)
+{
+    if (bytes.size() >= 0x80000000u)
+        Refuse("%s: 2 GiB or more; the installer's offsets are signed 32-bit values", name.c_str());
+    const Reader reader{bytes, name};
+    const size_t end_offset = FindEndRecord(reader);
+    CheckEndRecord(reader, end_offset);
+    const uint8_t *end_record = bytes.data() + end_offset;
+    const uint16_t entry_count = ReadLe16(end_record + ER_ENTRIES_TOTAL);
+    const uint32_t central_bytes = ReadLe32(end_record + ER_CENTRAL_SIZE);
+    const uint32_t stated_central_offset = ReadLe32(end_record + ER_CENTRAL_OFFSET);
+    if (central_bytes > end_offset)
+        Refuse("%s: the central directory size is larger than the archive", name.c_str());
+    // Where the directory really is: right before the end record. A difference
+    // from the stated offset is data in front of the archive (another
+    // self-extractor, say), and shifts every local header offset alike.
+    const size_t central_offset = end_offset - central_bytes;
+    const int64_t shift = int64_t(central_offset) - int64_t(stated_central_offset);
+
+    ZipArchive archive;
+    std::vector<size_t> local_offsets;
+    size_t at = central_offset;
+    for (uint16_t index = 0; index < entry_count; index++) {
+        const uint8_t *central = reader.At(at, CENTRAL_HEADER_BYTES, "a central directory header");
+        if (!IsZipSignature(central, ZIP_CENTRAL_HEADER_TAIL))
+            Refuse("%s: central directory header %u has no signature (damaged archive)", name.c_str(), index + 1);
+        ZipMember member = {};
+        member.version_made_by = ReadLe16(central + CH_VERSION_MADE_BY);
+        member.version_needed = ReadLe16(central + CH_VERSION_NEEDED);
+        member.flags = ReadLe16(central + CH_FLAGS);
+        member.method = ReadLe16(central + CH_METHOD);
+        member.dos_time = ReadLe16(central + CH_TIME);
+        member.dos_date = ReadLe16(central + CH_DATE);
+        member.crc = ReadLe32(central + CH_CRC);
+        member.compressed_bytes = ReadLe32(central + CH_COMPRESSED_SIZE);
+        member.uncompressed_bytes = ReadLe32(central + CH_UNCOMPRESSED_SIZE);
+        member.internal_attributes = ReadLe16(central + CH_INTERNAL_ATTRIBUTES);
+        member.external_attributes = ReadLe32(central + CH_EXTERNAL_ATTRIBUTES);
+        const uint16_t name_bytes = ReadLe16(central + CH_NAME_LENGTH);
+        const uint16_t extra_bytes = ReadLe16(central + CH_EXTRA_LENGTH);
+        const uint16_t comment_bytes = ReadLe16(central + CH_COMMENT_LENGTH);
+        const uint32_t stated_local_offset = ReadLe32(central + CH_LOCAL_HEADER_OFFSET);
+        const uint8_t *variable = reader.At(at + CENTRAL_HEADER_BYTES, size_t(name_bytes) + extra_bytes + comment_bytes,
+                                            "a central directory header");
+        member.name.assign(reinterpret_cast<const char *>(variable), name_bytes);
+        member.central_extra = WithoutZip64Blocks(variable + name_bytes, extra_bytes);
+        member.comment.assign(variable + name_bytes + extra_bytes, variable + name_bytes + extra_bytes + comment_bytes);
+        CheckMember(reader, member, ReadLe16(central + CH_DISK_START), stated_local_offset);
+        at += CENTRAL_HEADER_BYTES + size_t(name_bytes) + extra_bytes + comment_bytes;
+
+        const int64_t local_offset = int64_t(stated_local_offset) + shift;
+        if (local_offset < 0)
+            Refuse("%s: member \"%s\" has a local header offset before the start of the file", name.c_str(),
+                   member.name.c_str());
+        const uint8_t *local = reader.At(uint64_t(local_offset), LOCAL_HEADER_BYTES, "a local header");
+        if (!IsZipSignature(local, ZIP_LOCAL_HEADER_TAIL))
+            Refuse("%s: no local header where the directory puts member \"%s\" (damaged archive)", name.c_str(),
+                   member.name.c_str());
+        const uint16_t local_name_bytes = ReadLe16(local + LH_NAME_LENGTH);
+        const uint16_t local_extra_bytes = ReadLe16(local + LH_EXTRA_LENGTH);
+        const uint64_t local_extra_offset = uint64_t(local_offset) + LOCAL_HEADER_BYTES + local_name_bytes;
+        const uint8_t *local_extra = reader.At(local_extra_offset, local_extra_bytes, "a local header");
+        member.local_extra = WithoutZip64Blocks(local_extra, local_extra_bytes);
+        member.data_offset = size_t(local_extra_offset + local_extra_bytes);
+        reader.At(member.data_offset, member.compressed_bytes, "member data");
+
+        if (!(member.flags & ZIP_FLAG_ENCRYPTED))
+            member.flags &= static_cast<uint16_t>(~ZIP_FLAG_DESCRIPTOR);
+        archive.members.push_back(std::move(member));
+        local_offsets.push_back(size_t(local_offset));
+    }
+
+    // Local headers in file order, as the extractor meets them; the central
+    // directory keeps its own order.
+    std::vector<size_t> file_order(archive.members.size());
+    std::iota(file_order.begin(), file_order.end(), size_t(0));
+    std::stable_sort(file_order.begin(), file_order.end(),
+                     [&](size_t a, size_t b) { return local_offsets[a] < local_offsets[b]; });
+    std::vector<ZipMember> sorted;
+    archive.central_order.resize(file_order.size());
+    for (size_t position = 0; position < file_order.size(); position++) {
+        sorted.push_back(std::move(archive.members[file_order[position]]));
+        archive.central_order[file_order[position]] = position;
+    }
+    archive.members = std::move(sorted);
+
+    const uint16_t comment_bytes = ReadLe16(end_record + ER_COMMENT_LENGTH);
+    archive.comment.assign(end_record + END_RECORD_BYTES, end_record + END_RECORD_BYTES + comment_bytes);
+    archive.storage = std::move(bytes);
+    return archive;
+}

@@ -1,0 +1,100 @@
+// The command line: --help, the flag switches against the bit table of the
+// flags word, --flags taken as written, and usage mistakes.
+#include "builder_support.h"
+
+#include <gtest/gtest.h>
+
+namespace builder_test {
+namespace {
+
+TEST(CommandLine, HelpListsEveryOption)
+{
+    ToolRun run = RunTvsfx({"--help"});
+    ASSERT_EQ(0, run.exit_code);
+    for (const char *option :
+         {"--stub", "--out", "--from-dir", "--from-zip", "--command", "--parameters", "--text", "--title", "--intro",
+          "--about", "--info", "--flags", "--wait-name", "--wait", "--password-prompt", "--auto", "--sign-friendly",
+          "--info-button", "--shell-install", "--title-caption", "--intro-yes-no", "--intro-ok-cancel", "--argv0",
+          "--hidden", "--codepage", "--quiet", "--unchecked-fields", "For tests only"})
+        EXPECT_NE(std::string::npos, run.out.find(option)) << option;
+    EXPECT_EQ(run.out, RunTvsfx({"build", "--help"}).out);
+}
+
+class Flags : public ::testing::Test {
+protected:
+    void SetUp() override { MakeSamplePayload(dir / "payload"); }
+    uint32_t FlagsOf(std::vector<std::string> extra, const std::string &source = "--from-dir",
+                     const std::string &input = "")
+    {
+        std::vector<std::string> arguments = {"build", "--quiet", "--out", dir / "setup.exe", source,
+                                              input.empty() ? dir / "payload" : input};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        ToolRun run = RunTvsfx(arguments);
+        EXPECT_EQ(0, run.exit_code) << run.err;
+        return ParseParameterBlock(ReadBytes(dir / "setup.exe")).flags;
+    }
+    TempDir dir;
+};
+
+// Masks as the flags word defines its bits.
+TEST_F(Flags, EachSwitchSetsItsBits)
+{
+    struct Case {
+        const char *option;
+        uint32_t mask;
+    } const cases[] = {
+        {"--wait", 0x40},          {"--password-prompt", 0x100},   {"--auto", 0x200},
+        {"--sign-friendly", 0x800}, {"--info-button", 0x2000},     {"--shell-install", 0x30000},
+        {"--title-caption", 0x40000}, {"--intro-yes-no", 0x80000}, {"--intro-ok-cancel", 0x180000},
+        {"--argv0", 0x200000},     {"--hidden", 0x400000},
+    };
+    EXPECT_EQ(0u, FlagsOf({}));
+    for (const Case &c : cases)
+        EXPECT_EQ(c.mask, FlagsOf({c.option})) << c.option;
+    EXPECT_EQ(0x10u | 0x4u, FlagsOf({"--title", "", "--wait-name", "x"})) << "derived bits";
+}
+
+TEST_F(Flags, FlagsWordIsTakenAsWritten)
+{
+    EXPECT_EQ(0xFFFFFFFFu, FlagsOf({"--flags", "0xFFFFFFFF"}));
+    EXPECT_EQ(0x00242812u, FlagsOf({"--flags", "0x00242812", "--title", "T"}));
+    EXPECT_EQ(0x00000A00u, FlagsOf({"--flags", "0x800", "--auto"})) << "switches add their bits";
+    EXPECT_EQ(0x00001000u, FlagsOf({"--flags=4096", "--wait-name", "x"})) << "nothing derived";
+    EXPECT_EQ(0u, FlagsOf({"--flags", "0"}, "--from-zip", CorpusZip("password-encrypted.zip")))
+        << "not even the encryption bit";
+}
+
+TEST(CommandLine, UsageMistakesAreRefused)
+{
+    TempDir dir;
+    const std::string out = dir / "setup.exe";
+    struct Case {
+        std::vector<std::string> arguments;
+        const char *message;
+    } const cases[] = {
+        {{}, "usage"},
+        {{"make", "--out", out}, "usage"},
+        {{"build", "--from-dir", dir.path()}, "--out is missing"},
+        {{"build", "--out", out}, "exactly one of"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--from-zip", "x.zip"}, "exactly one of"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--no-such-option"}, "unknown option --no-such-option"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--text"}, "--text needs a value"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--auto=1"}, "takes no value"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--flags", "0x1FFFFFFFF"}, "not a 32-bit number"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--flags", "twelve"}, "not a 32-bit number"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--wait-name", "tenletters"}, "over the stub's limit of 9"},
+        {{"build", "--out", out, "--from-dir", dir / "missing"}, "not a folder"},
+        {{"build", "--out", out, "--from-zip", dir / "missing.zip"}, "cannot open"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--stub", dir / "missing.exe"}, "cannot open"},
+        {{"build", "--out", dir / "no/such/folder/setup.exe", "--from-dir", dir.path()}, "cannot create"},
+    };
+    for (const Case &c : cases) {
+        ToolRun run = RunTvsfx(c.arguments);
+        EXPECT_EQ(1, run.exit_code) << c.message;
+        EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.message << ": " << run.err;
+        EXPECT_FALSE(FileExists(out)) << c.message;
+    }
+}
+
+}  // namespace
+}  // namespace builder_test

@@ -1,0 +1,152 @@
+// The completed ParameterBlock, read back by the tests' own parser: every
+// field, the CRC recomputed with zlib over the covered region with and
+// without flags bit 11, the marker rule, and byte-for-byte repeatable output.
+#include "builder_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace builder_test {
+namespace {
+
+class ParameterBlock : public ::testing::Test {
+protected:
+    void SetUp() override { MakeSamplePayload(dir / "payload"); }
+
+    std::vector<uint8_t> Build(std::vector<std::string> extra)
+    {
+        std::vector<std::string> arguments = {"build", "--quiet", "--out", dir / "setup.exe", "--from-dir",
+                                              dir / "payload", "--command", "setup.bat"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        ToolRun run = RunTvsfx(arguments);
+        EXPECT_EQ(0, run.exit_code) << run.err;
+        return ReadBytes(dir / "setup.exe");
+    }
+    TempDir dir;
+};
+
+TEST_F(ParameterBlock, FieldsPointAtWhatTheyName)
+{
+    const std::vector<uint8_t> image = Build({"--wait-name", "instalar.exe", "--auto", "--hidden"});
+    const ParameterView block = ParseParameterBlock(image);
+    ASSERT_EQ(1u, block.marker_count);
+    EXPECT_EQ(ParseParameterBlock(ReadBytes(StubPath())).offset, block.offset) << "the block stays in place";
+
+    EXPECT_EQ(0xFFFF, block.completion);
+    EXPECT_EQ(ParsePe(image).entry_point, block.entry_point);
+    EXPECT_EQ(0x00000004u | 0x00000200u | 0x00400000u, block.flags) << "wait-name, auto, hidden";
+    EXPECT_EQ("instalar", block.wait_name) << "stored without .exe";
+
+    EXPECT_EQ(8u, HeaderFields(image, block).size()) << "the header lies in [header, first local header)";
+    EXPECT_EQ(std::string("PK\x03\x04"), std::string(image.begin() + block.first_local_header,
+                                                     image.begin() + block.first_local_header + 4));
+    EXPECT_EQ(std::string("PK\x05\x06"),
+              std::string(image.begin() + block.end_record, image.begin() + block.end_record + 4));
+    const LocalWalk walk = WalkLikeTheStub(image, block.first_local_header);
+    EXPECT_EQ("", walk.failure);
+    EXPECT_EQ(block.end_record, walk.end_record);
+
+    uint32_t file_bytes = 0;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(dir / "payload"))
+        if (entry.is_regular_file())
+            file_bytes += static_cast<uint32_t>(entry.file_size());
+    EXPECT_EQ(file_bytes, block.total_size);
+}
+
+// The stub recomputes the CRC with its own field zeroed, from offset 0 or,
+// with bit 11, from the end of the NT headers, up to the first local header.
+TEST_F(ParameterBlock, CrcCoversTheRegionTheFlagsSay)
+{
+    struct Case {
+        const char *flags;
+        bool dos_stub_covered;
+    } const cases[] = {{"0x00000000", true}, {"0x00000800", false}, {"0x00242812", false}};
+    for (const Case &c : cases) {
+        const std::vector<uint8_t> image = Build({"--flags", c.flags});
+        const ParameterView block = ParseParameterBlock(image);
+        EXPECT_EQ(ReferenceCrc(image, block), block.crc) << "flags " << c.flags;
+
+        // A byte of the DOS stub and one of the section table, changed.
+        std::vector<uint8_t> dos_changed = image;
+        dos_changed[0x50] ^= 0x01;
+        EXPECT_EQ(c.dos_stub_covered, ReferenceCrc(dos_changed, block) != block.crc) << "flags " << c.flags;
+        std::vector<uint8_t> table_changed = image;
+        table_changed[ParsePe(image).nt_offset + 248] ^= 0x01;
+        EXPECT_NE(block.crc, ReferenceCrc(table_changed, block)) << "flags " << c.flags;
+        // The archive lies outside the region.
+        std::vector<uint8_t> archive_changed = image;
+        archive_changed[block.first_local_header + 14] ^= 0x01;
+        EXPECT_EQ(block.crc, ReferenceCrc(archive_changed, block)) << "flags " << c.flags;
+    }
+}
+
+TEST_F(ParameterBlock, MarkerMustOccurExactlyOnceInTheStub)
+{
+    const std::vector<uint8_t> stub = ReadBytes(StubPath());
+    const size_t marker = ParseParameterBlock(stub).offset;
+    ASSERT_NE(std::string::npos, marker);
+    struct Case {
+        const char *name;
+        size_t copy_to;  // where a second marker goes; npos: the marker is broken instead
+        const char *message;
+    } const cases[] = {
+        {"no marker", std::string::npos, "no ParameterBlock"},
+        {"second marker in the DOS stub", 0x40, "occurs 2 times"},
+        {"second marker at the end", stub.size() - 8, "occurs 2 times"},
+    };
+    for (const Case &c : cases) {
+        std::vector<uint8_t> changed = stub;
+        if (c.copy_to == std::string::npos)
+            changed[marker + 3] = 0x02;
+        else
+            std::copy(stub.begin() + marker, stub.begin() + marker + 8, changed.begin() + c.copy_to);
+        TempDir work;
+        WriteBytes(work / "stub.exe", changed);
+        ToolRun run = RunTvsfx({"build", "--stub", work / "stub.exe", "--out", work / "out.exe", "--from-dir",
+                                dir / "payload"});
+        EXPECT_EQ(1, run.exit_code) << c.name;
+        EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.name << ": " << run.err;
+        EXPECT_EQ(std::vector<std::string>{"stub.exe"}, FolderEntries(work.path())) << c.name;
+    }
+}
+
+// No timestamps, random bytes or directory order creep in: the same tree made
+// again in another order gives the same installer.
+TEST_F(ParameterBlock, SameInputSameBytes)
+{
+    const std::vector<std::string> options = {"--text", "t", "--title", "x", "--sign-friendly"};
+    const std::vector<uint8_t> first = Build(options);
+    const std::vector<uint8_t> second = Build(options);
+    EXPECT_TRUE(first == second);
+
+    // The same files created in reverse order, with the same times.
+    const std::string again = dir / "again";
+    std::filesystem::create_directories(again + "/docs/empty");
+    const char *files[] = {"setup.bat", "readme.txt", "docs/zero.txt", "docs/noise.bin"};
+    for (const char *file : files)
+        WriteBytes(again + "/" + file, ReadBytes(dir / "payload/" + file));
+    const char *all[] = {"setup.bat", "readme.txt", "docs/zero.txt", "docs/noise.bin", "docs/empty", "docs"};
+    for (const char *path : all) {
+        struct stat info;
+        ASSERT_EQ(0, stat((dir / "payload/" + path).c_str(), &info));
+        struct utimbuf times = {info.st_atime, info.st_mtime};
+        ASSERT_EQ(0, utime((again + "/" + path).c_str(), &times));
+    }
+    std::vector<std::string> arguments = {"build", "--quiet", "--out", dir / "again.exe", "--from-dir", again,
+                                          "--command", "setup.bat"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    ASSERT_EQ(0, RunTvsfx(arguments).exit_code);
+    EXPECT_TRUE(first == ReadBytes(dir / "again.exe"));
+
+    // And from a zip archive.
+    for (const char *name : {"z1.exe", "z2.exe"})
+        ASSERT_EQ(0, RunTvsfx({"build", "--quiet", "--out", dir / name, "--from-zip", CorpusZip("ordertest.zip")})
+                         .exit_code);
+    EXPECT_TRUE(ReadBytes(dir / "z1.exe") == ReadBytes(dir / "z2.exe"));
+}
+
+}  // namespace
+}  // namespace builder_test

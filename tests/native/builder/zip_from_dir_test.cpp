@@ -1,0 +1,163 @@
+// --from-dir: the archive the builder makes from a folder, checked with the
+// peer tools (Info-ZIP unzip, 7-Zip), with zlib, and walked the way the stub
+// walks it; plus the folder contents it refuses.
+#include "builder_support.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <ctime>
+#include <filesystem>
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace builder_test {
+namespace {
+
+class FromDir : public ::testing::Test {
+protected:
+    void SetUp() override { MakeSamplePayload(dir / "payload"); }
+    ToolRun Build(const std::string &folder, const std::string &out)
+    {
+        return RunTvsfx({"build", "--quiet", "--out", out, "--from-dir", folder, "--command", "setup.bat"});
+    }
+    TempDir dir;
+};
+
+TEST_F(FromDir, PeerToolsTestAndExtractTheInput)
+{
+    ASSERT_EQ(0, Build(dir / "payload", dir / "setup.exe").exit_code);
+    const std::string out = ShellQuote(dir / "setup.exe");
+    ToolRun run = RunShell("unzip -t " + out);
+    EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+    run = RunShell("7z t -tzip " + out);
+    EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+
+    run = RunShell("unzip -qq " + out + " -d " + ShellQuote(dir / "unpacked"));
+    ASSERT_EQ(0, run.exit_code) << run.out << run.err;
+    run = RunShell("diff -r " + ShellQuote(dir / "payload") + " " + ShellQuote(dir / "unpacked"));
+    EXPECT_EQ(0, run.exit_code) << run.out;
+}
+
+TEST_F(FromDir, MembersAsTheStubReadsThem)
+{
+    // A known local time for one file: 2021-03-04 05:06:08.
+    struct tm when = {};
+    when.tm_year = 121, when.tm_mon = 2, when.tm_mday = 4, when.tm_hour = 5, when.tm_min = 6, when.tm_sec = 8;
+    when.tm_isdst = -1;
+    struct utimbuf times = {mktime(&when), mktime(&when)};
+    ASSERT_EQ(0, utime((dir / "payload/readme.txt").c_str(), &times));
+    ASSERT_EQ(0, Build(dir / "payload", dir / "setup.exe").exit_code);
+
+    const std::vector<uint8_t> image = ReadBytes(dir / "setup.exe");
+    const ParameterView block = ParseParameterBlock(image);
+    const LocalWalk walk = WalkLikeTheStub(image, block.first_local_header);
+    ASSERT_EQ("", walk.failure);
+    struct Expected {
+        const char *name;
+        uint16_t method;
+    } const expected[] = {
+        {"docs/", 0}, {"docs/empty/", 0}, {"docs/noise.bin", 0},  // random bytes: stored
+        {"docs/zero.txt", 0}, {"readme.txt", 8}, {"setup.bat", 0},  // 31 bytes: deflate is no smaller
+    };
+    ASSERT_EQ(std::size(expected), walk.members.size());
+    const std::vector<CentralMember> central = CentralDirectory(image, walk.end_record);
+    ASSERT_EQ(walk.members.size(), central.size());
+    for (size_t index = 0; index < walk.members.size(); index++) {
+        const LocalMember &member = walk.members[index];
+        EXPECT_EQ(expected[index].name, member.name);
+        EXPECT_EQ(expected[index].method, member.method) << member.name;
+        EXPECT_EQ(0, member.flags) << member.name;
+        EXPECT_EQ(member.offset, central[index].local_offset) << member.name << ": absolute offsets";
+        EXPECT_EQ(member.crc, central[index].crc) << member.name;
+        EXPECT_EQ(member.compressed_bytes, central[index].compressed_bytes) << member.name;
+        if (member.name.back() == '/')
+            continue;
+        std::vector<uint8_t> content;
+        ASSERT_TRUE(UnpackMember(image, member, "", content)) << member.name;
+        EXPECT_TRUE(content == ReadBytes(dir / "payload/" + member.name)) << member.name;
+        EXPECT_EQ(crc32(0, content.data(), static_cast<uInt>(content.size())), member.crc) << member.name;
+        EXPECT_EQ(content.size(), member.uncompressed_bytes) << member.name;
+    }
+    const LocalMember &readme = walk.members[4];
+    EXPECT_EQ((2021 - 1980) << 9 | 3 << 5 | 4, readme.date);
+    EXPECT_EQ(5 << 11 | 6 << 5 | 8 / 2, readme.time);
+}
+
+TEST_F(FromDir, EmptyFolderGivesAnArchiveOfItsEndRecordOnly)
+{
+    std::filesystem::create_directories(dir / "nothing");
+    ToolRun run = RunTvsfx({"build", "--out", dir / "empty.exe", "--from-dir", dir / "nothing"});
+    ASSERT_EQ(0, run.exit_code) << run.err;
+    const std::vector<uint8_t> image = ReadBytes(dir / "empty.exe");
+    const ParameterView block = ParseParameterBlock(image);
+    EXPECT_EQ(block.first_local_header, block.end_record);
+    EXPECT_EQ(0u, block.total_size);
+    EXPECT_EQ("", WalkLikeTheStub(image, block.first_local_header).failure);
+    EXPECT_EQ(0, RunShell("7z t -tzip " + ShellQuote(dir / "empty.exe")).exit_code);
+    ToolRun run_unzip = RunShell("unzip -t " + ShellQuote(dir / "empty.exe"));
+    EXPECT_NE(std::string::npos, (run_unzip.out + run_unzip.err).find("zipfile is empty")) << run_unzip.out;
+}
+
+// The output of an earlier build inside the folder is not taken in again.
+TEST_F(FromDir, OutputInsideTheFolderIsLeftOut)
+{
+    const std::string out = dir / "payload/setup.exe";
+    ASSERT_EQ(0, Build(dir / "payload", out).exit_code);
+    const std::vector<uint8_t> first = ReadBytes(out);
+    ASSERT_EQ(0, Build(dir / "payload", out).exit_code);
+    EXPECT_TRUE(first == ReadBytes(out));
+}
+
+TEST_F(FromDir, NamesUpTo260BytesInCodePage1252)
+{
+    const std::string folder = dir / "names";
+    const std::string longest = std::string(200, 'd') + "/" + std::string(59, 'f');  // 260 bytes
+    std::filesystem::create_directories(folder + "/" + std::string(200, 'd'));
+    WriteText(folder + "/" + longest, "x");
+    WriteText(folder + "/café.txt", "y");
+    ASSERT_EQ(0, Build(folder, dir / "names.exe").exit_code);
+    const std::vector<uint8_t> image = ReadBytes(dir / "names.exe");
+    const LocalWalk walk = WalkLikeTheStub(image, ParseParameterBlock(image).first_local_header);
+    ASSERT_EQ(3u, walk.members.size());
+    EXPECT_EQ("caf\xE9.txt", walk.members[0].name);
+    EXPECT_EQ(longest, walk.members[2].name);
+}
+
+TEST_F(FromDir, RefusedContents)
+{
+    struct Case {
+        const char *name;
+        void (*make)(const std::string &folder);
+        const char *message;
+    } const cases[] = {
+        {"name of 261 bytes",
+         [](const std::string &f) {
+             std::filesystem::create_directories(f + "/" + std::string(200, 'd'));
+             WriteText(f + "/" + std::string(200, 'd') + "/" + std::string(60, 'f'), "x");
+         },
+         "261 bytes, over the extractor's limit of 260"},
+        {"name outside code page 1252", [](const std::string &f) { WriteText(f + "/Łódź.txt", "x"); }, "CP1252"},
+        {"backslash in a name", [](const std::string &f) { WriteText(f + "/a\\b.txt", "x"); }, "backslash"},
+        {"named pipe", [](const std::string &f) { mkfifo((f + "/pipe").c_str(), 0600); }, "not a regular file"},
+        {"link to a folder",
+         [](const std::string &f) {
+             std::filesystem::create_directories(f + "/real");
+             std::filesystem::create_directory_symlink("real", f + "/link");
+         },
+         "links to folders are not followed"},
+    };
+    for (const Case &c : cases) {
+        TempDir work;
+        const std::string folder = work / "in";
+        std::filesystem::create_directories(folder);
+        c.make(folder);
+        ToolRun run = Build(folder, work / "out.exe");
+        EXPECT_EQ(1, run.exit_code) << c.name;
+        EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.name << ": " << run.err;
+        EXPECT_EQ(std::vector<std::string>{"in"}, FolderEntries(work.path())) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace builder_test

@@ -1,0 +1,235 @@
+// --from-zip: archives made by other tools, re-based into the installer with
+// the true CRC and sizes in every local header, their data copied as it is;
+// bit-3 (streamed) archives plain and encrypted; and what is refused.
+#include "builder_support.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <map>
+
+namespace builder_test {
+namespace {
+
+size_t FindEndRecord(const std::vector<uint8_t> &zip)
+{
+    for (size_t at = zip.size() - 22 + 1; at-- > 0;)
+        if (zip[at] == 'P' && zip[at + 1] == 'K' && zip[at + 2] == 5 && zip[at + 3] == 6)
+            return at;
+    return std::string::npos;
+}
+
+// Checks that image carries the members of the zip at original, in the same
+// order, each with the original's data and the central directory's CRC and
+// sizes in its local header.
+void ExpectSameMembers(const std::vector<uint8_t> &original, const std::vector<uint8_t> &image,
+                       const std::string &label)
+{
+    const std::vector<CentralMember> source = CentralDirectory(original, FindEndRecord(original));
+    const ParameterView block = ParseParameterBlock(image);
+    const LocalWalk walk = WalkLikeTheStub(image, block.first_local_header);
+    ASSERT_EQ("", walk.failure) << label;
+    EXPECT_EQ(block.end_record, walk.end_record) << label;
+    ASSERT_EQ(source.size(), walk.members.size()) << label;
+
+    std::vector<CentralMember> in_file_order = source;
+    std::stable_sort(in_file_order.begin(), in_file_order.end(),
+                     [](const CentralMember &a, const CentralMember &b) { return a.local_offset < b.local_offset; });
+    uint32_t total_size = 0;
+    for (size_t index = 0; index < walk.members.size(); index++) {
+        const CentralMember &want = in_file_order[index];
+        const LocalMember &got = walk.members[index];
+        EXPECT_EQ(want.name, got.name) << label;
+        EXPECT_EQ(want.crc, got.crc) << label << " " << got.name;
+        EXPECT_EQ(want.compressed_bytes, got.compressed_bytes) << label << " " << got.name;
+        EXPECT_EQ(want.uncompressed_bytes, got.uncompressed_bytes) << label << " " << got.name;
+        EXPECT_EQ(want.method, got.method) << label << " " << got.name;
+        // Bit 3 stays only on encrypted members (see the streamed test).
+        EXPECT_EQ((want.flags & 1) ? want.flags : (want.flags & ~8), got.flags) << label << " " << got.name;
+        const size_t source_data = want.local_offset + 30 + Le16(original, want.local_offset + 26) +
+                                   Le16(original, want.local_offset + 28);
+        EXPECT_TRUE(std::equal(original.begin() + source_data, original.begin() + source_data + want.compressed_bytes,
+                               image.begin() + got.data_offset))
+            << label << " " << got.name << ": data copied as it is";
+        std::vector<uint8_t> content;
+        if (!(got.flags & 1) && UnpackMember(image, got, "", content))
+            EXPECT_EQ(got.crc, crc32(0, content.data(), static_cast<uInt>(content.size()))) << label << " " << got.name;
+        total_size += got.uncompressed_bytes;
+    }
+    EXPECT_EQ(total_size, block.total_size) << label;
+
+    // The central directory keeps its own order, with absolute offsets.
+    const std::vector<CentralMember> written = CentralDirectory(image, block.end_record);
+    ASSERT_EQ(source.size(), written.size()) << label;
+    std::map<size_t, std::string> name_at;
+    for (const LocalMember &member : walk.members)
+        name_at[member.offset] = member.name;
+    for (size_t index = 0; index < written.size(); index++) {
+        EXPECT_EQ(source[index].name, written[index].name) << label;
+        EXPECT_EQ(source[index].name, name_at[written[index].local_offset]) << label;
+    }
+}
+
+TEST(FromZip, PeerArchivesAreRebased)
+{
+    struct Case {
+        const char *file;
+        bool unzip_tests_it;  // false: encrypted, password unknown
+        uint32_t flags;       // derived: bit 8 for an encrypted member
+    } const cases[] = {
+        {"COMPRESS-380.zip", true, 0},                  // Deflate64
+        {"lorem-ipsum-deflate64.zip", true, 0},
+        {"COMPRESS-380-dd.zip", true, 0},               // bit 3, zero local sizes, Deflate64 and deflate
+        {"OSX_ArchiveWithNestedArchive.zip", true, 0},  // bit 3, macOS archiver
+        {"ordertest.zip", true, 0},                     // central order differs from file order
+        {"archive_with_trailer.zip", true, 0},          // bytes after the end record
+        {"archive_with_bytes_after_data.zip", true, 0},
+        {"utf8-7zip-test.zip", true, 0},
+        {"password-encrypted.zip", false, 0x100},
+    };
+    for (const Case &c : cases) {
+        TempDir work;
+        ToolRun run = RunTvsfx({"build", "--quiet", "--out", work / "setup.exe", "--from-zip", CorpusZip(c.file)});
+        ASSERT_EQ(0, run.exit_code) << c.file << ": " << run.err;
+        const std::vector<uint8_t> image = ReadBytes(work / "setup.exe");
+        ExpectSameMembers(ReadBytes(CorpusZip(c.file)), image, c.file);
+        EXPECT_EQ(c.flags, ParseParameterBlock(image).flags) << c.file;
+        if (c.unzip_tests_it) {
+            run = RunShell("unzip -t " + ShellQuote(work / "setup.exe"));
+            EXPECT_EQ(0, run.exit_code) << c.file << "\n" << run.out << run.err;
+        }
+    }
+}
+
+// Written to a pipe, zip tools put zero CRC and sizes in the local headers
+// and the true ones in descriptors (bit 3). The installer's local headers
+// carry the true values. A plain member loses bit 3 and its descriptor; an
+// encrypted one keeps bit 3, because its password check byte was made from
+// the DOS time as bit 3 demands, and gets a 16-byte descriptor.
+TEST(FromZip, StreamedArchivesGetTrueSizes)
+{
+    TempDir work;
+    MakeSamplePayload(work / "in");
+    const std::string make = "cd " + ShellQuote(work / "in") + " && zip -q -r ";
+    ASSERT_EQ(0, RunShell(make + "- . | cat > ../plain.zip").exit_code);
+    ASSERT_EQ(0, RunShell(make + "-e -P secret - . | cat > ../secret.zip").exit_code);
+    ASSERT_EQ(0, RunShell("python3 -c \"import zipfile,sys\n"
+                          "class Pipe:\n"
+                          "  def __init__(s): s.f=open(sys.argv[1],'wb')\n"
+                          "  def write(s,b): return s.f.write(b)\n"
+                          "  def flush(s): s.f.flush()\n"
+                          "z=zipfile.ZipFile(Pipe(),'w',zipfile.ZIP_DEFLATED)\n"
+                          "z.comment=b'made by a pipe'\n"
+                          "z.writestr('a.txt','abc'*1000)\n"
+                          "z.writestr('b/c.txt','')\n"
+                          "z.close()\" " +
+                          ShellQuote(work / "python.zip"))
+                     .exit_code);
+
+    for (const char *name : {"plain.zip", "secret.zip", "python.zip"}) {
+        const std::vector<uint8_t> original = ReadBytes(work / name);
+        const LocalWalk source_walk = WalkLikeTheStub(original, 0);
+        ASSERT_FALSE(source_walk.members.empty()) << name;
+        EXPECT_TRUE(source_walk.members[0].flags & 8) << name << ": the peer wrote descriptors";
+
+        ToolRun run = RunTvsfx({"build", "--quiet", "--out", work / "setup.exe", "--from-zip", work / name});
+        ASSERT_EQ(0, run.exit_code) << name << ": " << run.err;
+        const std::vector<uint8_t> image = ReadBytes(work / "setup.exe");
+        ExpectSameMembers(original, image, name);
+        run = RunShell("unzip -P secret -t " + ShellQuote(work / "setup.exe"));
+        EXPECT_EQ(0, run.exit_code) << name << "\n" << run.out << run.err;
+    }
+
+    // The encrypted members in detail.
+    ToolRun run = RunTvsfx({"build", "--quiet", "--out", work / "secret.exe", "--from-zip", work / "secret.zip"});
+    ASSERT_EQ(0, run.exit_code) << run.err;
+    const std::vector<uint8_t> secret = ReadBytes(work / "secret.exe");
+    const ParameterView block = ParseParameterBlock(secret);
+    EXPECT_EQ(0x100u, block.flags) << "an encrypted member asks for the password first";
+    const LocalWalk walk = WalkLikeTheStub(secret, block.first_local_header);
+    size_t files = 0;
+    for (const LocalMember &member : walk.members) {
+        if (member.name.back() == '/')
+            continue;
+        files++;
+        ASSERT_EQ(9, member.flags & 9) << member.name << ": encrypted, bit 3 kept";
+        EXPECT_EQ(member.time >> 8, EncryptionCheckByte(secret, member, "secret")) << member.name;
+        ASSERT_EQ(16u, member.descriptor.size());
+        const std::vector<uint8_t> &d = member.descriptor;
+        EXPECT_EQ(std::string("PK\x07\x08"), std::string(d.begin(), d.begin() + 4)) << member.name;
+        EXPECT_EQ(member.crc, Le32(d, 4)) << member.name;
+        EXPECT_EQ(member.compressed_bytes, Le32(d, 8)) << member.name;
+        EXPECT_EQ(member.uncompressed_bytes, Le32(d, 12)) << member.name;
+        std::vector<uint8_t> content;
+        ASSERT_TRUE(UnpackMember(secret, member, "secret", content)) << member.name;
+        EXPECT_TRUE(content == ReadBytes(work / "in/" + member.name)) << member.name;
+    }
+    EXPECT_EQ(4u, files);
+}
+
+TEST(FromZip, ArchiveCommentIsKeptAheadOfThePadding)
+{
+    TempDir work;
+    WriteText(work / "a.txt", "a");
+    ASSERT_EQ(0, RunShell("cd " + ShellQuote(work.path()) + " && zip -q plain.zip a.txt && "
+                          "echo 'the comment' | zip -q -z plain.zip")
+                     .exit_code);
+    ASSERT_EQ(0, RunTvsfx({"build", "--quiet", "--out", work / "setup.exe", "--from-zip", work / "plain.zip"})
+                     .exit_code);
+    const std::vector<uint8_t> image = ReadBytes(work / "setup.exe");
+    const ParameterView block = ParseParameterBlock(image);
+    const size_t comment = block.end_record + 22;
+    ASSERT_EQ(image.size() - comment, Le16(image, block.end_record + 20)) << "the comment runs to the end";
+    EXPECT_EQ("the comment", std::string(image.begin() + comment, image.begin() + comment + 11));
+    EXPECT_TRUE(std::all_of(image.begin() + comment + 12, image.end(), [](uint8_t b) { return b == 0; }));
+    ToolRun run = RunShell("unzip -z " + ShellQuote(work / "setup.exe"));
+    EXPECT_NE(std::string::npos, run.out.find("the comment")) << run.out;
+}
+
+TEST(FromZip, WhatTheExtractorCannotReadIsRefused)
+{
+    struct Case {
+        const char *file;
+        const char *message;
+    } const cases[] = {
+        {"COMPRESS-228.zip", "Zip64"},
+        {"long-name.zip", "32767 bytes"},
+        {"SHRUNK.ZIP", "method 1 (shrink)"},
+        {"bzip2-zip.zip", "method 12 (bzip2)"},
+        {"compress-692.zip", "method 93"},
+        {"invalid-zip.zip", "not a zip archive"},
+    };
+    for (const Case &c : cases) {
+        TempDir work;
+        ToolRun run = RunTvsfx({"build", "--out", work / "setup.exe", "--from-zip", CorpusZip(c.file)});
+        EXPECT_EQ(1, run.exit_code) << c.file;
+        EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.file << ": " << run.err;
+        EXPECT_TRUE(FolderEntries(work.path()).empty()) << c.file;
+    }
+
+    // Members made with Python's zipfile: a name of 261 bytes, one over; a
+    // folder entry with data, which the stub would not step over; no name.
+    const struct {
+        const char *member;
+        const char *message;
+    } made[] = {
+        {"zipfile.ZipInfo('n' * 261)", "261 bytes"},
+        {"'folder/'", "folder entry \"folder/\" carries 4 bytes"},
+        {"zipfile.ZipInfo('')", "without a name"},
+    };
+    for (const auto &c : made) {
+        TempDir work;
+        ASSERT_EQ(0, RunShell(std::string("python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1],'w'); "
+                                          "z.writestr(") + c.member + ",'data'); z.close()\" " +
+                              ShellQuote(work / "made.zip"))
+                         .exit_code);
+        ToolRun run = RunTvsfx({"build", "--out", work / "setup.exe", "--from-zip", work / "made.zip"});
+        EXPECT_EQ(1, run.exit_code) << c.member;
+        EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.member << ": " << run.err;
+        EXPECT_FALSE(FileExists(work / "setup.exe")) << c.member;
+    }
+}
+
+}  // namespace
+}  // namespace builder_test
