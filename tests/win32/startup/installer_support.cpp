@@ -1,0 +1,97 @@
+#include "startup/installer_support.h"
+
+#include "extract/crc32.h"
+#include "startup/parameter_block.h"
+#include "startup/stub_support.h"
+
+namespace stub_test {
+
+std::string Installer(const std::string &variant)
+{
+    return std::string(TALVOK_INSTALLERS_DIR) + "\\" + variant + ".exe";
+}
+
+bool StartInstaller(uiauto::Process &program, const std::string &path, const std::string &arguments)
+{
+    uiauto::LaunchOptions launch;
+    launch.command_line = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
+    return program.Start(launch);
+}
+
+static size_t FindBlock(const std::vector<uint8_t> &bytes)
+{
+    const uint8_t marker[] = {PARAMETER_MARKER_INIT};
+    for (size_t i = 0; i + sizeof marker <= bytes.size(); i++)
+        if (std::equal(marker, marker + sizeof marker, bytes.begin() + i))
+            return i;
+    return std::string::npos;
+}
+
+static void RecomputeCrc(std::vector<uint8_t> &bytes, size_t block)
+{
+    uint8_t *fields = bytes.data() + block;
+    WriteLe32(fields + PB_CRC, 0);
+    uint32_t start = 0;
+    if (ReadLe32(fields + PB_FLAGS) & FLAG_SIGN_FRIENDLY)
+        start = ReadLe32(bytes.data() + DOS_E_LFANEW) + PE32_NT_HEADERS_BYTES;
+    uint32_t end = ReadLe32(fields + PB_FIRST_LOCAL_HEADER);
+    BuildCrcTable();
+    WriteLe32(fields + PB_CRC, Crc32Of(bytes.data() + start, end - start));
+}
+
+std::string PatchedInstaller(const std::string &variant, const std::string &name,
+                             const std::function<void(std::vector<uint8_t> &, size_t)> &patch,
+                             bool recompute_crc)
+{
+    std::string content = ReadWholeFile(Installer(variant));
+    std::vector<uint8_t> bytes(content.begin(), content.end());
+    size_t block = FindBlock(bytes);
+    if (block == std::string::npos)
+        return "<no parameter block in " + Installer(variant) + ">";
+    patch(bytes, block);
+    if (recompute_crc)
+        RecomputeCrc(bytes, block);
+
+    std::string path = FullPath(variant + "-" + name + ".exe");
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return path;
+}
+
+HWND WaitAnyWindow(uiauto::Process &program)
+{
+    return program.WaitWindow({});
+}
+
+HWND WaitMainDialog(uiauto::Process &program)
+{
+    const DWORD deadline = GetTickCount() + uiauto::DEFAULT_TIMEOUT_MS;
+    while (static_cast<LONG>(deadline - GetTickCount()) > 0) {
+        for (HWND window : program.Windows())
+            if (GetDlgItem(window, 101) && uiauto::ClassName(window) == "#32770")
+                return window;
+        if (!program.Running())
+            return nullptr;
+        Sleep(uiauto::POLL_INTERVAL_MS);
+    }
+    return nullptr;
+}
+
+DWORD PressAndWaitExit(uiauto::Process &program, HWND window, int id)
+{
+    if (!uiauto::PressButtonId(window, id))
+        return 0xBAD;
+    return program.WaitExit().exit_code;
+}
+
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeout_ms)
+{
+    const DWORD deadline = GetTickCount() + timeout_ms;
+    while (!condition() && static_cast<LONG>(deadline - GetTickCount()) > 0)
+        Sleep(uiauto::POLL_INTERVAL_MS);
+    return condition();
+}
+
+}  // namespace stub_test

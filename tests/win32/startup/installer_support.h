@@ -1,0 +1,45 @@
+// Running the installers that make_installers.sh built, and patched copies
+// of them, the way a person would: through uiauto.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "uiauto.h"
+
+namespace stub_test {
+
+// Path of a built installer by its variant name ("base" -> .../base.exe).
+std::string Installer(const std::string &variant);
+
+// Starts an installer with a command line (after the program name).
+[[nodiscard]] bool StartInstaller(uiauto::Process &program, const std::string &path,
+                                  const std::string &arguments = "");
+
+// A copy of the installer at from, changed by patch before it is written to
+// <variant>-<name>.exe. patch gets the file's bytes and the offset of its
+// ParameterBlock. With recompute_crc the block's CRC is computed afresh
+// afterwards, as the builder would have, so only the patched field differs.
+std::string PatchedInstaller(const std::string &variant, const std::string &name,
+                             const std::function<void(std::vector<uint8_t> &, size_t)> &patch,
+                             bool recompute_crc);
+
+// The first visible window of the program, waited for; nullptr on timeout.
+HWND WaitAnyWindow(uiauto::Process &program);
+
+// The program's main dialog: the visible dialog with control 101.
+HWND WaitMainDialog(uiauto::Process &program);
+
+// Presses the button with id in window, then waits for the program to exit;
+// returns its exit code, or 0xDEAD when it had to be killed.
+DWORD PressAndWaitExit(uiauto::Process &program, HWND window, int id);
+
+// Polls condition until it holds or timeout_ms pass; returns its last value.
+// For effects the program produces from posted messages.
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeout_ms = 2000);
+
+}  // namespace stub_test
