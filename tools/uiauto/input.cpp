@@ -93,10 +93,20 @@ bool TypeText(HWND edit, const std::string &text)
 }
 
 // Where a key goes: the focused control if it belongs to top, else top.
+// The focused control of top, waited for briefly: a window that has just
+// appeared may not have set its focus yet, and a key posted to the window
+// itself then bypasses the dialog's own key handling.
 static HWND KeyTarget(HWND top)
 {
-    HWND focus = FocusedControl(top);
-    return focus && (focus == top || IsChild(top, focus)) ? focus : top;
+    const DWORD deadline = GetTickCount() + MESSAGE_TIMEOUT_MS;
+    for (;;) {
+        HWND focus = FocusedControl(top);
+        if (focus && (focus == top || IsChild(top, focus)))
+            return focus;
+        if (static_cast<LONG>(deadline - GetTickCount()) <= 0)
+            return top;
+        Sleep(POLL_INTERVAL_MS);
+    }
 }
 
 static UINT VirtualKey(Key key)
