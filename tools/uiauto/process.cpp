@@ -243,6 +243,13 @@ HWND Process::WaitWindow(const WindowMatch &match, DWORD timeout_ms)
         // window shown just before a quick exit is still seen.
         for (HWND hwnd : TopLevelWindows(id_))
             if (WindowFits(hwnd, match)) {
+                // A window turns visible a moment before its thread gives a
+                // control the focus; a person sees it settled, so wait for
+                // that too (briefly: a window with no focusable control
+                // never gets there).
+                DWORD settle_tick = GetTickCount();
+                while (!FocusedControl(hwnd) && RemainingMs(settle_tick, MESSAGE_TIMEOUT_MS) > 0 && Running())
+                    Sleep(POLL_INTERVAL_MS);
                 last_wait_ = WaitResult::Found;
                 return hwnd;
             }
