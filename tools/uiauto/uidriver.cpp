@@ -261,11 +261,21 @@ static bool Fits(const Action &action, const WindowInfo &info)
     return false;
 }
 
-// The topmost enabled window of the program that fits, or nullptr.
-static HWND FindTarget(const Process &process, const Action &action)
+struct SeenWindow {
+    HWND hwnd;
+    std::string caption;
+};
+
+// The topmost enabled window of the program that fits, or nullptr. Only
+// windows already listed count, so that every window acted on is printed
+// first, however quickly it then closes.
+static HWND FindTarget(const Process &process, const Action &action, const std::vector<SeenWindow> &seen)
 {
     for (HWND hwnd : process.Windows()) {
-        if (!IsWindowEnabled(hwnd))
+        bool listed = false;
+        for (const SeenWindow &window : seen)
+            listed = listed || window.hwnd == hwnd;
+        if (!listed || !IsWindowEnabled(hwnd))
             continue;
         if (Fits(action, Describe(hwnd)))
             return hwnd;
@@ -302,11 +312,6 @@ static bool NeedsSettling(const Action &action)
 }
 
 //---------------------------------------------------------------- the run
-
-struct SeenWindow {
-    HWND hwnd;
-    std::string caption;
-};
 
 // Prints the windows that appeared since the last call and notes the ones
 // that closed. Returns the number of new windows.
@@ -374,7 +379,7 @@ static int Run(Settings &settings)
             }
         } else if (next_action < settings.actions.size()) {
             const Action &action = settings.actions[next_action];
-            HWND target = FindTarget(process, action);
+            HWND target = FindTarget(process, action, seen);
             if (target) {
                 std::printf("> %s in %s\n", action.spelled.c_str(), HexHandle(target).c_str());
                 std::fflush(stdout);
