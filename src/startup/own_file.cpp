@@ -1,11 +1,11 @@
 #include "startup/own_file.h"
 
+#include "archive/zip_records.h"
 #include "extract/crc32.h"
 #include "extract/inflate/stream_buffers.h"
 #include "fixed_texts.h"
 #include "startup/byte_helpers.h"
 #include "startup/error_abort.h"
-#include "startup/internal_error.h"
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/run_state.h"
@@ -23,21 +23,26 @@ char SignatureDigital[5];
 char SignatureSpanning[5];
 char SignatureDescriptor[5];
 
-static void AssembleSignature(char *signature, const char *tail, int failure_line)
+// The lead letter, the 3-byte tail and a NUL. The tails come from the zip
+// record layouts; that they fit is proven here, so the copy cannot fail.
+static_assert(1 + ZIP_SIGNATURE_TAIL_BYTES + 1 == sizeof SignatureLocalHeader,
+              "a signature buffer holds the lead, the tail and a NUL");
+
+static void AssembleSignature(char *signature, const uint8_t *tail)
 {
-    signature[0] = 'P';
-    if (CopyString(signature + 1, 4, tail))
-        InternalError("sfxhead", failure_line);
+    signature[0] = static_cast<char>(ZIP_SIGNATURE_LEAD);
+    CopyBytes(signature + 1, tail, ZIP_SIGNATURE_TAIL_BYTES);
+    signature[1 + ZIP_SIGNATURE_TAIL_BYTES] = '\0';
 }
 
 static void AssembleSignatures()
 {
-    AssembleSignature(SignatureLocalHeader, "K\x03\x04", 6002);
-    AssembleSignature(SignatureCentralHeader, "K\x01\x02", 6003);
-    AssembleSignature(SignatureEndRecord, "K\x05\x06", 6004);
-    AssembleSignature(SignatureDigital, "K\x05\x05", 6005);
-    AssembleSignature(SignatureSpanning, "K00", 6006);
-    AssembleSignature(SignatureDescriptor, "K\x07\x08", 6009);
+    AssembleSignature(SignatureLocalHeader, ZIP_LOCAL_HEADER_TAIL);
+    AssembleSignature(SignatureCentralHeader, ZIP_CENTRAL_HEADER_TAIL);
+    AssembleSignature(SignatureEndRecord, ZIP_END_RECORD_TAIL);
+    AssembleSignature(SignatureDigital, ZIP_DIGITAL_SIGNATURE_TAIL);
+    AssembleSignature(SignatureSpanning, ZIP_SPANNING_MARK_TAIL);
+    AssembleSignature(SignatureDescriptor, ZIP_DATA_DESCRIPTOR_TAIL);
 }
 
 // The decoder's window and the input and output buffers; 0 when all exist.

@@ -18,7 +18,7 @@ bool StartInstaller(uiauto::Process &program, const std::string &path, const std
     return program.Start(launch);
 }
 
-static size_t FindBlock(const std::vector<uint8_t> &bytes)
+size_t FindBlock(const std::vector<uint8_t> &bytes)
 {
     const uint8_t marker[] = {PARAMETER_MARKER_INIT};
     for (size_t i = 0; i + sizeof marker <= bytes.size(); i++)

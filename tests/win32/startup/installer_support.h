@@ -20,6 +20,9 @@ std::string Installer(const std::string &variant);
 [[nodiscard]] bool StartInstaller(uiauto::Process &program, const std::string &path,
                                   const std::string &arguments = "");
 
+// Offset of the first ParameterBlock marker in a file's bytes, or npos.
+size_t FindBlock(const std::vector<uint8_t> &bytes);
+
 // A copy of the installer at from, changed by patch before it is written to
 // <variant>-<name>.exe. patch gets the file's bytes and the offset of its
 // ParameterBlock. With recompute_crc the block's CRC is computed afresh

@@ -31,10 +31,10 @@ protected:
     static void Load(const std::string &variant)
     {
         std::string content = ReadWholeFile(Installer(variant));
-        const uint8_t marker[] = {PARAMETER_MARKER_INIT};
-        size_t block = content.find(std::string(reinterpret_cast<const char *>(marker), sizeof marker));
+        std::vector<uint8_t> bytes(content.begin(), content.end());
+        size_t block = FindBlock(bytes);
         ASSERT_NE(std::string::npos, block) << variant;
-        CopyMemory(ParameterBlock, content.data() + block, PARAMETER_BLOCK_BYTES);
+        CopyMemory(ParameterBlock, bytes.data() + block, PARAMETER_BLOCK_BYTES);
         for (char *buffer : {DialogText, Title, RunCommand, RunParameters, InfoText, AboutText})
             buffer[0] = '\0';
         if (IntroText)
