@@ -7,20 +7,22 @@
 BUILD      ?= build
 NATIVE_DIR := $(BUILD)/native
 WIN32_DIR  := $(BUILD)/win32
+WIN64_DIR  := $(BUILD)/win64
 FUZZ_DIR   := $(BUILD)/fuzz
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps native win32 fuzz demo test bench clean
+.PHONY: all deps native win32 win64 fuzz demo test bench clean
 
-all: native win32
+all: native win32 win64
 
 deps:
 	@bash scripts/install-deps.sh
 
-# The native build embeds the stub in the builder, so the stub comes first.
-native: win32
+# The native build embeds both stubs in the builder, so the stubs come first.
+native: win32 win64
 	@cmake -S . -B $(NATIVE_DIR) -DCMAKE_BUILD_TYPE=Release \
-	    -DTALVOK_STUB_EXE=$(abspath $(WIN32_DIR))/src/tvsfx32.exe >/dev/null
+	    -DTALVOK_STUB_EXE=$(abspath $(WIN32_DIR))/src/tvsfx32.exe \
+	    -DTALVOK_STUB64_EXE=$(abspath $(WIN64_DIR))/src/tvsfx64.exe >/dev/null
 	@cmake --build $(NATIVE_DIR) -j $(JOBS)
 
 win32: deps
@@ -29,20 +31,28 @@ win32: deps
 	    -DTALVOK_NATIVE_DIR=$(abspath $(NATIVE_DIR)) >/dev/null
 	@cmake --build $(WIN32_DIR) -j $(JOBS)
 
+# The same sources for x86-64: tvsfx64.exe and the Windows-side tests, which
+# run on every machine (some kernels run no 32-bit programs).
+win64: deps
+	@cmake -S . -B $(WIN64_DIR) -DCMAKE_BUILD_TYPE=MinSizeRel \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake \
+	    -DTALVOK_NATIVE_DIR=$(abspath $(NATIVE_DIR)) >/dev/null
+	@cmake --build $(WIN64_DIR) -j $(JOBS)
+
 # Sanitised fuzz targets (clang, libFuzzer); ctest runs a short smoke pass.
 fuzz: deps
 	@cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVOK_FUZZ=ON \
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS)
 
-demo: native win32
-	@bash scripts/demo.sh $(NATIVE_DIR) $(WIN32_DIR)
+demo: native
+	@bash scripts/demo.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
 
-test: native win32 fuzz
-	@bash scripts/run-tests.sh $(NATIVE_DIR) $(WIN32_DIR) $(FUZZ_DIR)
+test: native fuzz
+	@bash scripts/run-tests.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR) $(FUZZ_DIR)
 
-bench: native win32
-	@bash scripts/bench.sh $(NATIVE_DIR) $(WIN32_DIR)
+bench: native
+	@bash scripts/bench.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
 
 clean:
 	rm -rf $(BUILD)

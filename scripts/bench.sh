@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Decoder benchmark: builds the corpus once (bench/make_corpus.py, from files
 # on this machine, under build/), then runs inflate_bench as the i686 Windows
-# build under Wine and natively. Prints figures; it is not a test. The last
-# line is the native "inflate vs zlib: X.XXx".
-#   bench.sh NATIVE_DIR WIN32_DIR [REPETITIONS]
+# build under Wine (the x86-64 one where this machine runs no 32-bit
+# programs) and natively. Prints figures; it is not a test. The last line is
+# the native "inflate vs zlib: X.XXx".
+#   bench.sh NATIVE_DIR WIN32_DIR WIN64_DIR [REPETITIONS]
 set -euo pipefail
 
 native_dir=$1
 win32_dir=$2
-repetitions=${3:-5}
+win64_dir=$3
+repetitions=${4:-5}
 root=$(cd "$(dirname "$0")/.." && pwd)
 corpus=$root/build/bench-corpus
 
@@ -17,11 +19,17 @@ if [ ! -f "$corpus/manifest.txt" ]; then
     python3 "$root/bench/make_corpus.py" "$corpus"
 fi
 
-windows_bench=$win32_dir/bench/inflate_bench.exe
+if why_not=$("$root/scripts/can-run-win32.sh"); then
+    windows_dir=$win32_dir arch=win32 label=i686
+else
+    echo "== no i686 figures: $why_not"
+    windows_dir=$win64_dir arch=win64 label=x86-64
+fi
+windows_bench=$windows_dir/bench/inflate_bench.exe
 if [ -f "$windows_bench" ]; then
-    echo "== i686 Windows build under Wine (no libdeflate for MinGW: zlib only)"
+    echo "== $label Windows build under Wine (no libdeflate for MinGW: zlib only)"
     # Wine sees / as Z:.
-    "$root/scripts/wine-run.sh" --prefix "$(cd "$win32_dir" && pwd)/wineprefix" "$windows_bench" \
+    "$root/scripts/wine-run.sh" --arch $arch --prefix "$(cd "$windows_dir" && pwd)/wineprefix" "$windows_bench" \
         "Z:$(sed 's|/|\\|g' <<<"$corpus")" "$repetitions"
 else
     echo "== no $windows_bench: Windows figures skipped"

@@ -13,6 +13,7 @@ have_cmd g++                        || need+=(g++)
 have_cmd make                       || need+=(make)
 have_cmd clang++                    || need+=(clang)
 have_cmd i686-w64-mingw32-g++       || need+=(g++-mingw-w64-i686)
+have_cmd x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
 have_cmd Xvfb                       || need+=(xvfb)
 have_cmd 7z                         || need+=(p7zip-full)
 have_cmd zip                        || need+=(zip)
@@ -23,14 +24,19 @@ have_file /usr/include/gtest/gtest.h || need+=(libgtest-dev)
 have_file /usr/include/zlib.h       || need+=(zlib1g-dev)
 have_file /usr/include/libdeflate.h || need+=(libdeflate-dev)
 have_file /usr/include/benchmark/benchmark.h || need+=(libbenchmark-dev)
-# zlib for the Windows build of the decoder benchmark.
+# zlib for the Windows builds of the decoder benchmark (one package, both).
 have_file /usr/i686-w64-mingw32/include/zlib.h || need+=(libz-mingw-w64-dev)
+have_file /usr/x86_64-w64-mingw32/include/zlib.h || need+=(libz-mingw-w64-dev)
 # libFuzzer's runtime ships with clang's runtime package.
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 \
                                     || need+=(libclang-rt-dev)
 
+# Both sides of Wine: the 32-bit one (which some kernels cannot run, see
+# can-run-win32.sh) and the 64-bit one, which runs everywhere.
 wine_ok=1
-have_cmd wine && [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ] || wine_ok=0
+have_cmd wine && [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ] \
+    && [ -x /usr/lib/wine/wine64 ] && [ -e /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/kernel32.dll ] \
+    || wine_ok=0
 
 if [ ${#need[@]} -eq 0 ] && [ $wine_ok -eq 1 ]; then
     exit 0

@@ -1,13 +1,30 @@
 #!/usr/bin/env bash
 # Runs every test suite through ctest: native, Windows-side (under Wine) and
 # the fuzz smoke pass, then prints one closing line for all of them.
-#   run-tests.sh NATIVE_DIR WIN32_DIR FUZZ_DIR
+#   run-tests.sh NATIVE_DIR WIN32_DIR WIN64_DIR FUZZ_DIR
+# The Windows-side suites run on the 64-bit build on every machine, and on
+# the 32-bit build too where the machine runs 32-bit programs (see
+# can-run-win32.sh; TALVOK_NO_WIN32=1 forces the 64-bit-only path). Where the
+# 32-bit build cannot run, the native builder tests still check its stub's
+# image and build installers from it.
 set -uo pipefail
+native_dir=$1 win32_dir=$2 win64_dir=$3 fuzz_dir=$4
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+dirs=("$native_dir" "$win64_dir")
+if why_not=$("$root/scripts/can-run-win32.sh"); then
+    dirs+=("$win32_dir")
+    windows_line="Windows-side tests: 64-bit build and 32-bit build"
+else
+    windows_line="Windows-side tests: 64-bit build; 32-bit build not run ($why_not)"
+fi
+dirs+=("$fuzz_dir")
+echo "$windows_line"
 
 passed=0
 failed=0
 status=0
-for dir in "$@"; do
+for dir in "${dirs[@]}"; do
     [ -f "$dir/CTestTestfile.cmake" ] || continue
     echo "== ctest in $dir"
     log=$(mktemp)
@@ -24,8 +41,11 @@ for dir in "$@"; do
     rm -f "$log"
 done
 # Leave no Wine server behind.
-if [ -n "${2:-}" ] && [ -d "$2/wineprefix" ]; then
-    WINEPREFIX="$(cd "$2" && pwd)/wineprefix" wineserver -k >/dev/null 2>&1 || true
-fi
+for dir in "$win32_dir" "$win64_dir"; do
+    if [ -d "$dir/wineprefix" ]; then
+        WINEPREFIX="$(cd "$dir" && pwd)/wineprefix" wineserver -k >/dev/null 2>&1 || true
+    fi
+done
+echo "$windows_line"
 echo "tests: $passed passed, $failed failed"
 exit $status

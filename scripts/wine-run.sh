@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Runs a Windows program under 32-bit Wine in the build tree's private prefix:
-#   wine-run.sh --prefix DIR PROGRAM.exe [ARGS...]
+# Runs a Windows program under Wine in the build tree's private prefix:
+#   wine-run.sh [--arch win32|win64] --prefix DIR PROGRAM.exe [ARGS...]
+# win32 (the default) runs a 32-bit program in a win32 prefix through Wine's
+# 32-bit loader; win64 runs a 64-bit program in a win64 prefix of its own
+# through /usr/lib/wine/wine64, with WINELOADER pointing at it. Debian's
+# /usr/bin/wine cannot be used for win64: it picks the 32-bit loader whenever
+# wine32 is installed, even on a kernel that runs no 32-bit programs.
 # Creates the prefix on first use (once per build tree, guarded by a lock so
 # parallel tests wait for each other), headless with the null display driver.
 # The code pages are those of a Spanish Windows (ANSI 1252, OEM 850) unless
@@ -8,15 +13,27 @@
 # The exit code is the Windows program's.
 set -euo pipefail
 
+arch=win32
 prefix=""
-if [ "${1:-}" = "--prefix" ]; then
-    prefix=$2
-    shift 2
-fi
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --arch) arch=$2; shift 2 ;;
+    --prefix) prefix=$2; shift 2 ;;
+    *) break ;;
+    esac
+done
 prefix=${prefix:-${TALVOK_WINEPREFIX:-$PWD/wineprefix}}
 
+case "$arch" in
+win32) wine=wine ;;
+win64)
+    wine=/usr/lib/wine/wine64
+    export WINELOADER=$wine
+    ;;
+*) echo "wine-run.sh: --arch must be win32 or win64, not $arch" >&2; exit 2 ;;
+esac
 export WINEPREFIX=$prefix
-export WINEARCH=win32
+export WINEARCH=$arch
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko: their installers would ask questions in a window.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -26,8 +43,8 @@ mkdir -p "$(dirname "$prefix")"
     flock 9
     if [ ! -f "$prefix/.talvok-ready" ]; then
         rm -rf "$prefix"
-        env LC_ALL=es_ES.UTF-8 wineboot -i >/dev/null 2>&1
-        env LC_ALL=es_ES.UTF-8 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+        env LC_ALL=es_ES.UTF-8 "$wine" wineboot -i >/dev/null 2>&1
+        env LC_ALL=es_ES.UTF-8 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
         wineserver -w
         touch "$prefix/.talvok-ready"
     fi
@@ -43,6 +60,6 @@ wineserver -p60 </dev/null >/dev/null 2>&1 || true
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
 rc=0
-env LC_ALL="${TALVOK_WINE_LOCALE:-es_ES.UTF-8}" wine "$@" >"$output" 2>&1 </dev/null || rc=$?
+env LC_ALL="${TALVOK_WINE_LOCALE:-es_ES.UTF-8}" "$wine" "$@" >"$output" 2>&1 </dev/null || rc=$?
 cat "$output"
 exit $rc

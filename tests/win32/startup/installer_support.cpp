@@ -33,7 +33,7 @@ static void RecomputeCrc(std::vector<uint8_t> &bytes, size_t block)
     WriteLe32(fields + PB_CRC, 0);
     uint32_t start = 0;
     if (ReadLe32(fields + PB_FLAGS) & FLAG_SIGN_FRIENDLY)
-        start = ReadLe32(bytes.data() + DOS_E_LFANEW) + PE32_NT_HEADERS_BYTES;
+        start = ReadLe32(bytes.data() + DOS_E_LFANEW) + sizeof(IMAGE_NT_HEADERS);  // of this build's width
     uint32_t end = ReadLe32(fields + PB_FIRST_LOCAL_HEADER);
     BuildCrcTable();
     WriteLe32(fields + PB_CRC, Crc32Of(bytes.data() + start, end - start));

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds the installers the start-up tests run, with the native builder:
-#   make_installers.sh TVSFX OUTDIR
+#   make_installers.sh TVSFX OUTDIR ARCH
+# ARCH (x86 or x64) is the stub's, that of the Windows build whose tests run
+# them.
 # Each variant differs in what the author chose (texts, option switches);
 # variants that differ only in ParameterBlock fields are made by the tests
 # themselves, by patching base.exe and recomputing its CRC.
 set -euo pipefail
 tvsfx=$1
 out=$2
+arch=$3
 rm -rf "$out"
 mkdir -p "$out/payload"
 printf 'contenido de prueba\r\n' > "$out/payload/leame.txt"
@@ -14,7 +17,7 @@ printf 'contenido de prueba\r\n' > "$out/payload/leame.txt"
 build() {
     local name=$1
     shift
-    "$tvsfx" build --out "$out/$name.exe" --from-dir "$out/payload" --command 'setup.exe' "$@" >/dev/null
+    "$tvsfx" build --arch "$arch" --out "$out/$name.exe" --from-dir "$out/payload" --command 'setup.exe' "$@" >/dev/null
 }
 
 common=(--text 'Texto del diálogo de prueba' --title 'Título de prueba' --info 'Información: -t* -sta')

@@ -34,14 +34,18 @@ std::string CurrentDirectoryOf(HANDLE process)
     if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
         return "<no process information>";
 
-    // 32-bit layouts: PEB.ProcessParameters at 0x10; in the parameters, the
-    // current directory's DosPath (a UNICODE_STRING) at 0x24.
-    DWORD parameters = 0;
+    // The layouts of a process of this test's own width (the stub under test
+    // is built with the same compiler): PEB.ProcessParameters at 0x10 (0x20
+    // for 64-bit); in the parameters, the current directory's DosPath (a
+    // UNICODE_STRING) at 0x24 (0x38).
+    constexpr size_t PEB_PARAMETERS = sizeof(void *) == 8 ? 0x20 : 0x10;
+    constexpr size_t PARAMETERS_CURRENT_DIRECTORY = sizeof(void *) == 8 ? 0x38 : 0x24;
+    char *parameters = nullptr;
     UNICODE_STRING dos_path = {};
     wchar_t text[MAX_PATH + 1] = {};
-    if (!ReadProcessMemory(process, reinterpret_cast<char *>(basic.PebBaseAddress) + 0x10,
+    if (!ReadProcessMemory(process, reinterpret_cast<char *>(basic.PebBaseAddress) + PEB_PARAMETERS,
                            &parameters, sizeof parameters, nullptr) ||
-        !ReadProcessMemory(process, reinterpret_cast<void *>(parameters + 0x24), &dos_path,
+        !ReadProcessMemory(process, parameters + PARAMETERS_CURRENT_DIRECTORY, &dos_path,
                            sizeof dos_path, nullptr) ||
         dos_path.Length > MAX_PATH * sizeof(wchar_t) ||
         !ReadProcessMemory(process, dos_path.Buffer, text, dos_path.Length, nullptr))
