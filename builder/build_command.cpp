@@ -7,6 +7,7 @@
 #include "folder_zipper.h"
 #include "installer_builder.h"
 #include "output_file.h"
+#include "pe_image.h"
 #include "startup/parameter_block.h"
 #include "text_encoding.h"
 #include "zip_reader.h"
@@ -31,13 +32,29 @@ std::vector<uint8_t> ReadInputFile(const std::string &path, const char *what)
     return bytes;
 }
 
+const char *ArchName(PeArch arch) { return arch == PeArch::X64 ? "x64" : "x86"; }
+
+// The stub to complete: --stub's file, or the embedded one of --arch. A
+// --stub of another architecture than --arch asks for is refused.
 std::vector<uint8_t> LoadStub(const Options &options)
 {
-    if (!options.stub_path.empty())
-        return ReadInputFile(options.stub_path, "--stub");
-    if (EmbeddedStubBytes == 0)
-        Refuse("this tvsfx was built without a stub; give --stub tvsfx32.exe");
-    return std::vector<uint8_t>(EmbeddedStub, EmbeddedStub + EmbeddedStubBytes);
+    const bool x64 = options.arch && *options.arch == "x64";
+    if (!options.stub_path.empty()) {
+        std::vector<uint8_t> stub = ReadInputFile(options.stub_path, "--stub");
+        if (options.arch) {
+            const PeArch arch = ReadPeLayout(stub, TALVOK_SECTION_NAME).arch;
+            if (ArchName(arch) != *options.arch)
+                Refuse("--stub %s is an %s stub, not %s as --arch says", options.stub_path.c_str(), ArchName(arch),
+                       options.arch->c_str());
+        }
+        return stub;
+    }
+    const uint8_t *bytes = x64 ? EmbeddedStubX64 : EmbeddedStubX86;
+    const size_t size = x64 ? EmbeddedStubX64Bytes : EmbeddedStubX86Bytes;
+    if (size == 0)
+        Refuse("this tvsfx was built without the %s stub; give --stub %s", x64 ? "x64" : "x86",
+               x64 ? "tvsfx64.exe" : "tvsfx32.exe");
+    return std::vector<uint8_t>(bytes, bytes + size);
 }
 
 ZipArchive LoadPayload(const Options &options)
@@ -85,8 +102,8 @@ std::string FlagNames(uint32_t flags)
 void PrintSummary(const Options &options, const BuildResult &result, size_t stub_bytes)
 {
     std::printf("tvsfx: wrote %s (%zu bytes)\n", options.out_path.c_str(), result.image.size());
-    std::printf("  stub            %zu bytes, ParameterBlock at 0x%zX, entry point 0x%X\n", stub_bytes,
-                result.parameter_block, result.entry_point);
+    std::printf("  stub            %s, %zu bytes, ParameterBlock at 0x%zX, entry point 0x%X\n",
+                ArchName(result.arch), stub_bytes, result.parameter_block, result.entry_point);
     std::printf("  %-15s file 0x%X..0x%zX, RVA 0x%X\n", TALVOK_SECTION_NAME, result.header_offset,
                 result.image.size(), result.section_rva);
     std::printf("  header          at 0x%X: %u bytes compressed, %u unpacked\n", result.header_offset,

@@ -54,6 +54,7 @@ BuildResult BuildInstaller(const BuildRequest &request)
     result.flags = request.flags;
     result.covered_from = CoveredRegionStart(result.image, request.flags);
     result.entry_point = layout.entry_point;
+    result.arch = layout.arch;
     result.member_count = request.archive.members.size();
     return result;
 }

@@ -12,6 +12,7 @@
 // Pure computation on buffers: no file is read or written here.
 #pragma once
 
+#include "pe_image.h"
 #include "sfx_header_builder.h"
 #include "zip_archive.h"
 
@@ -47,6 +48,7 @@ struct BuildResult {
     uint32_t covered_from;            // first byte of the self-check's region
     uint32_t section_rva;
     uint32_t entry_point;
+    PeArch arch;               // the stub's: i386 PE32 or x86-64 PE32+
     size_t member_count;
 };
 

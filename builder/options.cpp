@@ -90,7 +90,7 @@ Options ParseCommandLine(int argc, const char *const *argv)
         }
 
         // Everything else takes a value.
-        static const char *const value_options[] = {"stub", "out", "from-dir", "from-zip", "flags",
+        static const char *const value_options[] = {"arch", "stub", "out", "from-dir", "from-zip", "flags",
                                                     "wait-name", "codepage"};
         bool known = false;
         for (const char *option : value_options)
@@ -113,7 +113,11 @@ Options ParseCommandLine(int argc, const char *const *argv)
             }
         if (is_text)
             continue;
-        if (name == "stub")
+        if (name == "arch") {
+            if (value != "x86" && value != "x64")
+                Refuse("--arch: \"%s\" is not x86 or x64", value.c_str());
+            options.arch = value;
+        } else if (name == "stub")
             options.stub_path = value;
         else if (name == "out")
             options.out_path = value;
@@ -139,11 +143,16 @@ Options ParseCommandLine(int argc, const char *const *argv)
 std::string HelpText()
 {
     std::string help =
-        "tvsfx: makes a self-extracting installer from the tvsfx32.exe stub and a payload.\n"
+        "tvsfx: makes a self-extracting installer from a stub and a payload.\n"
         "\n"
-        "usage: tvsfx build [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE) [options]\n"
+        "usage: tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE)\n"
+        "                   [options]\n"
         "\n"
-        "  --stub FILE        the stub to complete (default: the one built with this tvsfx)\n"
+        "  --arch x86|x64     which stub to complete: x86 (default) is tvsfx32.exe, for every\n"
+        "                     Windows; x64 is tvsfx64.exe, for 64-bit Windows without the\n"
+        "                     32-bit subsystem (Windows PE, Server Core without WoW64)\n"
+        "  --stub FILE        the stub to complete (default: the one of --arch built with this\n"
+        "                     tvsfx); with --arch it must be of that architecture\n"
         "  --out FILE         the installer to write; it appears only when the build succeeds\n"
         "  --from-dir DIR     archive the folder DIR (sorted, deflated or stored)\n"
         "  --from-zip FILE    take the members of an existing zip archive as they are\n"

@@ -1,6 +1,6 @@
 // The command line of tvsfx:
 //
-//   tvsfx build [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE) [options]
+//   tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE) [options]
 //   tvsfx --help
 //
 // Every option takes its value as the next argument or after "=". Texts are
@@ -16,6 +16,7 @@
 struct Options {
     bool help = false;
     std::string stub_path;                      // empty: the embedded stub
+    std::optional<std::string> arch;            // --arch: "x86" (default) or "x64"
     std::string out_path;
     std::string from_dir;
     std::string from_zip;

@@ -3,6 +3,7 @@
 
 #include "build_error.h"
 #include "extract/crc32.h"
+#include "pe_image.h"
 #include "startup/parameter_block.h"
 
 #include <algorithm>
@@ -31,7 +32,7 @@ uint32_t CoveredRegionStart(const std::vector<uint8_t> &image, uint32_t flags)
 {
     if (!(flags & FLAG_SIGN_FRIENDLY))
         return 0;
-    return ReadLe32(image.data() + DOS_E_LFANEW) + PE32_NT_HEADERS_BYTES;
+    return NtHeadersEnd(image);
 }
 
 uint32_t CompleteParameterBlock(std::vector<uint8_t> &image, size_t block_offset,

@@ -1,4 +1,4 @@
-// PE32 header reading and section appending (see pe_image.h). Only the fields
+// PE32 and PE32+ header reading and section appending (see pe_image.h). Only the fields
 // named below are read or written; everything else in the headers is kept
 // byte for byte.
 #include "pe_image.h"
@@ -10,8 +10,11 @@
 
 namespace {
 
-// Offsets within the NT headers (from the "PE\0\0" signature).
-constexpr size_t NT_MACHINE = 4;
+// Offsets within the NT headers (from the "PE\0\0" signature). Up to the
+// data directories the two optional header forms agree on every field read
+// here; PE32+ drops BaseOfData and widens ImageBase and the stack and heap
+// sizes, which moves the directory count and the directories 16 bytes on.
+constexpr size_t NT_MACHINE = PE_MACHINE;
 constexpr size_t NT_SECTION_COUNT = 6;
 constexpr size_t NT_OPTIONAL_HEADER_BYTES = 20;
 constexpr size_t OPT = 24;  // the optional header
@@ -23,16 +26,26 @@ constexpr size_t OPT_FILE_ALIGNMENT = OPT + 36;
 constexpr size_t OPT_SIZE_OF_IMAGE = OPT + 56;
 constexpr size_t OPT_SIZE_OF_HEADERS = OPT + 60;
 constexpr size_t OPT_CHECKSUM = OPT + 64;
-constexpr size_t OPT_DIRECTORY_COUNT = OPT + 92;
-constexpr size_t OPT_DIRECTORIES = OPT + 96;
 constexpr size_t DIRECTORY_BYTES = 8;
 constexpr size_t DIRECTORY_SECURITY = 4;  // the certificate table, a file offset
 
-constexpr uint16_t MACHINE_I386 = 0x014C;
-constexpr uint16_t MAGIC_PE32 = 0x010B;
-constexpr uint16_t PE32_OPTIONAL_HEADER_BYTES = 224;
-static_assert(OPT + PE32_OPTIONAL_HEADER_BYTES == PE32_NT_HEADERS_BYTES,
-              "the self-check's NT header size is signature, file header and optional header");
+// The two forms the builder completes: the 32-bit stub and the 64-bit one.
+struct PeForm {
+    uint16_t machine;
+    uint16_t magic;
+    uint16_t optional_header_bytes;
+    size_t directory_count;  // NumberOfRvaAndSizes, from the NT headers
+    size_t directories;      // the first data directory
+    PeArch arch;
+};
+constexpr PeForm Forms[] = {
+    {PE_MACHINE_I386, 0x010B, 224, OPT + 92, OPT + 96, PeArch::X86},
+    {PE_MACHINE_AMD64, 0x020B, 240, OPT + 108, OPT + 112, PeArch::X64},
+};
+static_assert(OPT + 224 == PE32_NT_HEADERS_BYTES,
+              "the self-check's PE32 NT header size is signature, file header and optional header");
+static_assert(OPT + 240 == PE32PLUS_NT_HEADERS_BYTES,
+              "the self-check's PE32+ NT header size is signature, file header and optional header");
 static_assert(OPT_ENTRY_POINT == PE_ENTRY_POINT, "the stub's PE check reads the same field");
 
 // Offsets within a section header.
@@ -64,12 +77,20 @@ PeLayout ReadPeLayout(const std::vector<uint8_t> &image, const char *new_section
     const uint8_t *nt = bytes + layout.nt_offset;
     if (std::memcmp(nt, "PE\0\0", 4) != 0)
         Refuse("stub: no PE signature at e_lfanew 0x%X", layout.nt_offset);
-    if (ReadLe16(nt + NT_MACHINE) != MACHINE_I386 || ReadLe16(nt + OPT_MAGIC) != MAGIC_PE32 ||
-        ReadLe16(nt + NT_OPTIONAL_HEADER_BYTES) != PE32_OPTIONAL_HEADER_BYTES)
-        Refuse("stub: not a 32-bit i386 PE image with the standard optional header");
+    const PeForm *form = nullptr;
+    for (const PeForm &candidate : Forms)
+        if (ReadLe16(nt + NT_MACHINE) == candidate.machine && ReadLe16(nt + OPT_MAGIC) == candidate.magic &&
+            ReadLe16(nt + NT_OPTIONAL_HEADER_BYTES) == candidate.optional_header_bytes)
+            form = &candidate;
+    if (!form)
+        Refuse("stub: neither a PE32 image for i386 nor a PE32+ image for x86-64 with the standard optional header");
+    layout.arch = form->arch;
+    layout.nt_headers_bytes = OPT + form->optional_header_bytes;
+    if (file_bytes - layout.nt_offset < layout.nt_headers_bytes)
+        Refuse("stub: its NT headers run past the end of the file");
 
     layout.section_count = ReadLe16(nt + NT_SECTION_COUNT);
-    layout.section_table_offset = layout.nt_offset + PE32_NT_HEADERS_BYTES;
+    layout.section_table_offset = layout.nt_offset + layout.nt_headers_bytes;
     layout.file_alignment = ReadLe32(nt + OPT_FILE_ALIGNMENT);
     layout.section_alignment = ReadLe32(nt + OPT_SECTION_ALIGNMENT);
     layout.size_of_headers = ReadLe32(nt + OPT_SIZE_OF_HEADERS);
@@ -79,8 +100,8 @@ PeLayout ReadPeLayout(const std::vector<uint8_t> &image, const char *new_section
         Refuse("stub: FileAlignment 0x%X / SectionAlignment 0x%X are not valid",
                layout.file_alignment, layout.section_alignment);
 
-    if (ReadLe32(nt + OPT_DIRECTORY_COUNT) > DIRECTORY_SECURITY) {
-        const uint8_t *security = nt + OPT_DIRECTORIES + DIRECTORY_SECURITY * DIRECTORY_BYTES;
+    if (ReadLe32(nt + form->directory_count) > DIRECTORY_SECURITY) {
+        const uint8_t *security = nt + form->directories + DIRECTORY_SECURITY * DIRECTORY_BYTES;
         if (ReadLe32(security) != 0 || ReadLe32(security + 4) != 0)
             Refuse("stub: it carries a certificate; complete the stub first, sign the result after");
     }
@@ -126,6 +147,12 @@ PeLayout ReadPeLayout(const std::vector<uint8_t> &image, const char *new_section
     if (layout.raw_end % layout.file_alignment != 0)
         Refuse("stub: its last section does not end on FileAlignment");
     return layout;
+}
+
+uint32_t NtHeadersEnd(const std::vector<uint8_t> &image)
+{
+    const uint32_t nt_offset = ReadLe32(image.data() + DOS_E_LFANEW);
+    return nt_offset + OPT + ReadLe16(image.data() + nt_offset + NT_OPTIONAL_HEADER_BYTES);
 }
 
 uint32_t AppendedSectionOffset(const PeLayout &layout) { return layout.raw_end; }

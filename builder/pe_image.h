@@ -1,4 +1,5 @@
-// The stub as a PE32 image: reading the headers the builder relies on, and
+// The stub as a PE image (PE32 for the 32-bit stub, PE32+ for the 64-bit
+// one): reading the headers the builder relies on, and
 // appending one section at the end of the file.
 //
 // The builder never moves anything that is already in the stub: the new
@@ -18,8 +19,12 @@
 constexpr size_t PE_SECTION_NAME_BYTES = 8;
 constexpr size_t PE_SECTION_HEADER_BYTES = 40;
 
+enum class PeArch { X86, X64 };
+
 // What ReadPeLayout() found; offsets are file offsets, addresses RVAs.
 struct PeLayout {
+    PeArch arch;                    // i386 PE32 or x86-64 PE32+
+    uint32_t nt_headers_bytes;      // signature, file and optional header: 248 or 264
     uint32_t nt_offset;             // e_lfanew: the "PE\0\0" signature
     uint32_t section_table_offset;  // first section header
     uint16_t section_count;
@@ -32,11 +37,17 @@ struct PeLayout {
 };
 
 // Parses the headers of image and checks that one section can be appended:
-// a PE32 image for i386 with the standard 224-byte optional header, room for
+// a PE32 image for i386 with the standard 224-byte optional header or a
+// PE32+ image for x86-64 with the standard 240-byte one, room for
 // one more section header before the first section's data, no certificate,
 // no bytes after the last section, no section of that name yet. Refuses
 // (BuildError) otherwise.
 PeLayout ReadPeLayout(const std::vector<uint8_t> &image, const char *new_section_name);
+
+// File offset of the first byte after the NT headers (e_lfanew plus 248 for
+// PE32, 264 for PE32+), where the sign-friendly self-check starts. Only for
+// an image that ReadPeLayout() accepted.
+uint32_t NtHeadersEnd(const std::vector<uint8_t> &image);
 
 // File offset at which AppendSection() will place the section's data.
 uint32_t AppendedSectionOffset(const PeLayout &layout);

@@ -33,11 +33,17 @@ constexpr size_t PB_ENTRY_POINT = 54;       // expected AddressOfEntryPoint (not
 static_assert(PB_WAIT_NAME + PB_WAIT_NAME_BYTES == PB_COMPLETION, "wait name ends at the completion word");
 static_assert(PB_ENTRY_POINT + 4 + 2 == PARAMETER_BLOCK_BYTES, "entry point, then 2 reserved bytes");
 
-// Bytes of a 32-bit PE image's signature, file header and optional header:
-// with FLAG_SIGN_FRIENDLY the covered region starts this far past e_lfanew.
+// Bytes of a PE image's signature, file header and optional header: with
+// FLAG_SIGN_FRIENDLY the covered region starts this far past e_lfanew. The
+// 32-bit stub is a PE32 image, the 64-bit one a PE32+ image, whose optional
+// header is 16 bytes longer (64-bit ImageBase and stack and heap sizes).
 constexpr uint32_t PE32_NT_HEADERS_BYTES = 248;
+constexpr uint32_t PE32PLUS_NT_HEADERS_BYTES = 264;
 constexpr size_t DOS_E_LFANEW = 60;        // offset of e_lfanew in the DOS header
-constexpr size_t PE_ENTRY_POINT = 40;      // AddressOfEntryPoint within the NT headers
+constexpr size_t PE_MACHINE = 4;           // Machine within the NT headers
+constexpr size_t PE_ENTRY_POINT = 40;      // AddressOfEntryPoint within the NT headers (both forms)
+constexpr uint16_t PE_MACHINE_I386 = 0x014C;
+constexpr uint16_t PE_MACHINE_AMD64 = 0x8664;
 
 // Option bits of the flags word.
 constexpr uint32_t FLAG_WAIT_FOR_NAMED = 1u << 2;    // also wait for the wait-name program

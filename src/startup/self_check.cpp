@@ -14,6 +14,18 @@
 #include "startup/parameter_block_data.h"
 #include "startup/run_state.h"
 
+// The stub's own PE form: its NT headers' size, which the sign-friendly
+// self-check skips, and the machine its PE check accepts. The 64-bit stub
+// is a PE32+ image for x86-64; nothing else differs between the two.
+#ifdef _WIN64
+constexpr uint32_t OWN_NT_HEADERS_BYTES = PE32PLUS_NT_HEADERS_BYTES;
+constexpr uint16_t OWN_MACHINE = PE_MACHINE_AMD64;
+#else
+constexpr uint32_t OWN_NT_HEADERS_BYTES = PE32_NT_HEADERS_BYTES;
+constexpr uint16_t OWN_MACHINE = PE_MACHINE_I386;
+#endif
+static_assert(OWN_NT_HEADERS_BYTES == sizeof(IMAGE_NT_HEADERS), "the NT headers as this build's compiler sees them");
+
 // First start position of the marker in region, or -1.
 static int32_t FindMarker(const uint8_t *region, uint32_t region_bytes)
 {
@@ -48,7 +60,7 @@ void SelfCheck(uint32_t region_bytes, uint32_t expected_crc)
     if (ParameterFlags() & FLAG_SIGN_FRIENDLY) {
         if (region_bytes < DOS_E_LFANEW + 4)
             HeaderCorruptAbort();
-        start = ReadLe32(region + DOS_E_LFANEW) + PE32_NT_HEADERS_BYTES;
+        start = ReadLe32(region + DOS_E_LFANEW) + OWN_NT_HEADERS_BYTES;
         if (start > region_bytes)
             HeaderCorruptAbort();
     }
@@ -61,7 +73,7 @@ void SelfCheck(uint32_t region_bytes, uint32_t expected_crc)
 
 bool PeCheck()
 {
-    uint8_t *headers = reinterpret_cast<uint8_t *>(AllocateLockedBlock(PE32_NT_HEADERS_BYTES));
+    uint8_t *headers = reinterpret_cast<uint8_t *>(AllocateLockedBlock(OWN_NT_HEADERS_BYTES));
     if (!headers)
         return false;
     HFILE file = _lopen(OwnPath, OF_SHARE_DENY_NONE);
@@ -74,8 +86,9 @@ bool PeCheck()
     if (_lread(file, dos_header, sizeof dos_header) == sizeof dos_header) {
         LONG nt_headers = static_cast<LONG>(ReadLe32(dos_header + DOS_E_LFANEW));
         if (_llseek(file, nt_headers, FILE_BEGIN) == nt_headers &&
-            _lread(file, headers, PE32_NT_HEADERS_BYTES) == PE32_NT_HEADERS_BYTES)
-            matches = ReadLe32(headers + PE_ENTRY_POINT) == ParameterField32(PB_ENTRY_POINT);
+            _lread(file, headers, OWN_NT_HEADERS_BYTES) == OWN_NT_HEADERS_BYTES)
+            matches = ReadLe16(headers + PE_MACHINE) == OWN_MACHINE &&
+                      ReadLe32(headers + PE_ENTRY_POINT) == ParameterField32(PB_ENTRY_POINT);
     }
     _lclose(file);
     FreeLockedBlock(headers);

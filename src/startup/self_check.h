@@ -10,8 +10,9 @@
 // in the header-corrupt abort. Needs ArchiveFile open and the CRC table built.
 void SelfCheck(uint32_t region_bytes, uint32_t expected_crc);
 
-// True when the program's PE header carries the entry point the
-// ParameterBlock expects. Opens the file by itself.
+// True when the program's PE header names this build's own machine (i386
+// for the 32-bit stub, x86-64 for the 64-bit one) and carries the entry
+// point the ParameterBlock expects. Opens OwnPath by itself.
 bool PeCheck();
 
 // Returns when the end record's signature (or a digital signature's) stands
