@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <random>
 
@@ -342,7 +343,28 @@ bool UnpackMember(const std::vector<uint8_t> &image, const LocalMember &member, 
 
 std::string StubPath() { return TALVOK_STUB_EXE; }
 
-std::string CorpusZip(const std::string &name) { return std::string(TALVOK_CORPUS_DIR) + "/peer-zips/" + name; }
+std::string CorpusZip(const std::string &name)
+{
+    const char *chosen = std::getenv("TALVOK_CORPUS_DIR");
+    return std::string(chosen && *chosen ? chosen : TALVOK_CORPUS_DIR) + "/peer-zips/" + name;
+}
+
+bool HaveCorpusZip(const std::string &name)
+{
+    const std::string path = CorpusZip(name);
+    if (fs::is_regular_file(path))
+        return true;
+    std::cout << "skipped: " << path << " is absent\n";
+    return false;
+}
+
+bool HaveTool(const std::string &tool)
+{
+    if (RunShell("command -v " + ShellQuote(tool)).exit_code == 0)
+        return true;
+    std::cout << "skipped: " << tool << " is not installed\n";
+    return false;
+}
 
 void MakeSamplePayload(const std::string &folder)
 {
@@ -358,6 +380,31 @@ void MakeSamplePayload(const std::string &folder)
         byte = static_cast<uint8_t>(random());
     WriteBytes(folder + "/docs/noise.bin", noise);
     WriteText(folder + "/docs/zero.txt", "");
+}
+
+std::string MakePeerZip(const TempDir &work, const std::string &name, const std::string &command)
+{
+    const std::string folder = work / ("in-" + name);
+    MakeSamplePayload(folder);
+    std::mt19937 random(11);
+    std::string words;
+    while (words.size() < 40000) {
+        const int letters = 2 + int(random() % 7);
+        for (int letter = 0; letter < letters; letter++)
+            words += char('a' + random() % 10);
+        words += random() % 9 ? ' ' : '\n';
+    }
+    WriteText(folder + "/far.txt", words + std::string(600, '-') + words);
+
+    const std::string zip = work / name;
+    ToolRun run = RunShell("cd " + ShellQuote(folder) + " || exit 1\nexport ZIP=" + ShellQuote(zip) + "\n" + command +
+                           "\n");
+    if (run.exit_code != 0 || !fs::is_regular_file(zip)) {
+        ADD_FAILURE() << name << ": the peer tool failed (exit " << run.exit_code << ")\n"
+                      << command << "\n" << run.out << run.err;
+        return "";
+    }
+    return zip;
 }
 
 }  // namespace builder_test

@@ -115,9 +115,30 @@ uint8_t EncryptionCheckByte(const std::vector<uint8_t> &image, const LocalMember
 
 // --- fixtures --------------------------------------------------------------
 std::string StubPath();          // the stub this tree built
+
+// The public peer archives in <corpus>/peer-zips. <corpus> is the folder in
+// the environment variable TALVOK_CORPUS_DIR when it is set, else the shared
+// corpus beside the source tree. A clone without that folder still passes:
+// tests skip what needs a missing archive (TALVOK_CORPUS_DIR=/nonexistent
+// runs them that way).
 std::string CorpusZip(const std::string &name);
+// Whether CorpusZip(name) is there; when it is not, prints a line
+// "skipped: <path> is absent" so that the left-out case shows in the log.
+bool HaveCorpusZip(const std::string &name);
+// Whether a program is on the PATH; when it is not, prints a line
+// "skipped: <tool> is not installed" (for tools the set-up leaves out).
+bool HaveTool(const std::string &tool);
+
 // A small folder: two text files, a nested folder with a random (stored)
 // file and an empty file, an empty folder.
 void MakeSamplePayload(const std::string &folder);
+
+// Makes the archive work/name with a peer tool. command is a shell script
+// run in a fresh folder holding the sample payload and far.txt (about 80 KB
+// of text whose second half repeats the first from 40 KB back, so a
+// Deflate64 writer reaches past deflate's window), with ZIP set to the
+// archive's path, e.g. "7z a -tzip -mm=Deflate64 \"$ZIP\" .". Returns the
+// path; a failing command is a test failure and gives "".
+std::string MakePeerZip(const TempDir &work, const std::string &name, const std::string &command);
 
 }  // namespace builder_test
