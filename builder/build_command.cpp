@@ -8,7 +8,7 @@
 #include "installer_builder.h"
 #include "output_file.h"
 #include "pe_image.h"
-#include "startup/parameter_block.h"
+#include "portable/parameter_block.h"
 #include "text_encoding.h"
 #include "zip_reader.h"
 

@@ -1,7 +1,7 @@
 // The switch table (see flag_switches.h). Ordered by bit.
 #include "flag_switches.h"
 
-#include "startup/parameter_block.h"
+#include "portable/parameter_block.h"
 
 const FlagSwitch FlagSwitches[] = {
     {"wait", FLAG_WAIT, "after the command ends, keep the dialog open until the user confirms (bit 6)"},

@@ -4,7 +4,7 @@
 #include "build_error.h"
 #include "parameter_block_patch.h"
 #include "pe_image.h"
-#include "startup/parameter_block.h"
+#include "portable/parameter_block.h"
 #include "zip_writer.h"
 
 BuildResult BuildInstaller(const BuildRequest &request)

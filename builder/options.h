@@ -7,7 +7,7 @@
 // kept here as typed (UTF-8); the build converts them (text_encoding.h).
 #pragma once
 
-#include "startup/sfx_header_layout.h"
+#include "portable/sfx_header_layout.h"
 
 #include <cstdint>
 #include <optional>

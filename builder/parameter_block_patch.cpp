@@ -4,7 +4,7 @@
 #include "build_error.h"
 #include "extract/crc32.h"
 #include "pe_image.h"
-#include "startup/parameter_block.h"
+#include "portable/parameter_block.h"
 
 #include <algorithm>
 #include <cstring>

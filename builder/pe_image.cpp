@@ -4,7 +4,7 @@
 #include "pe_image.h"
 
 #include "build_error.h"
-#include "startup/parameter_block.h"
+#include "portable/parameter_block.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 #include "sfx_header_builder.h"
 
 #include "build_error.h"
-#include "startup/parameter_block.h"
+#include "portable/parameter_block.h"
 
 #include <libdeflate.h>
 #include <memory>

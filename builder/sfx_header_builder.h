@@ -8,7 +8,7 @@
 // header over the work areas, which the stub would report as corrupt.
 #pragma once
 
-#include "startup/sfx_header_layout.h"
+#include "portable/sfx_header_layout.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 
 #include "archive/zip_records.h"
 #include "build_error.h"
-#include "startup/parameter_block.h"
+#include "portable/byte_order.h"
 
 #include <algorithm>
 #include <numeric>

@@ -6,6 +6,7 @@
 #include "startup/abort.h"
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
+#include "startup/internal_error_places.h"
 #include "startup/message_table.h"
 #include "startup/run_state.h"
 
@@ -24,13 +25,13 @@ void ReportReadError(int code)
 {
     char code_text[32];
     if (FormatString(code_text, sizeof code_text, " <%d>", code))
-        InternalError("sfxhead", 2369);
+        InternalError("sfxhead", PLACE_READ_ERROR_CODE);
     if (FormatString(FormatBuffer, BufferSizes[SIZE_FORMAT_BUFFER], Message(MSG_READ_ERROR), OwnPath))
-        InternalError("sfxhead", 2371);
+        InternalError("sfxhead", PLACE_READ_ERROR_TEXT);
     if (AppendString(FormatBuffer, BufferSizes[SIZE_FORMAT_BUFFER], code_text))
-        InternalError("sfxhead", 2372);
+        InternalError("sfxhead", PLACE_READ_ERROR_APPEND);
     // A text that fills the buffer to its last byte counts as not fitting.
     if (lstrlenA(FormatBuffer) >= BufferSizes[SIZE_FORMAT_BUFFER] - 1)
-        InternalError("sfxhead", 2373);
+        InternalError("sfxhead", PLACE_READ_ERROR_FULL);
     ErrorAbort(FormatBuffer);
 }

@@ -7,8 +7,10 @@
 
 #include <cstdint>
 
-constexpr int MESSAGE_COUNT = 64;
-constexpr int MAIN_DIALOG_ENTRY = 64;
+#include "portable/message_table_layout.h"
+
+constexpr int MESSAGE_COUNT = MESSAGE_STRING_COUNT;
+constexpr int MAIN_DIALOG_ENTRY = MESSAGE_STRING_COUNT;
 
 extern const uint8_t MessageBlob[];
 extern const uint32_t MessageBlobBytes;

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "extract/inflate/inflate.h"
+#include "portable/message_table_layout.h"
 #include "startup/error_abort.h"
 #include "startup/message_blobs.h"
 #include "startup/run_state.h"
@@ -17,7 +18,7 @@ constexpr uint8_t GUARD_SECOND = 0xAD;
 void UnpackMessageTable()
 {
     const uint32_t table_bytes = BufferSizes[SIZE_MESSAGE_TABLE];
-    const uint32_t content_max_bytes = table_bytes - 2;
+    const uint32_t content_max_bytes = table_bytes - MESSAGE_TABLE_GUARD_BYTES;
     uint8_t *scratch = static_cast<uint8_t *>(LocalAlloc(LMEM_ZEROINIT, table_bytes));
     if (!scratch)
         HeaderCorruptAbort();

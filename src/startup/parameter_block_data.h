@@ -1,7 +1,7 @@
 // Access to the stub's own ParameterBlock (layout in parameter_block.h).
 #pragma once
 
-#include "startup/parameter_block.h"
+#include "portable/parameter_block.h"
 
 extern uint8_t ParameterBlock[PARAMETER_BLOCK_BYTES];
 

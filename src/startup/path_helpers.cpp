@@ -4,6 +4,7 @@
 
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
+#include "startup/internal_error_places.h"
 
 bool IsDoubleByteAt(const char *p)
 {
@@ -132,5 +133,5 @@ void MakeLongName(char *path, size_t size_bytes)
     FindClose(search);
     char *name = FileNamePart(path);
     if (CopyString(name, size_bytes - static_cast<size_t>(name - path), found.cFileName))
-        InternalError("sfxhead", 2616);
+        InternalError("sfxhead", PLACE_LONG_NAME);
 }

@@ -1,9 +1,11 @@
 #include "startup/run_state.h"
 
+#include "portable/message_table_layout.h"
+
 const uint16_t BufferSizes[BUFFER_SIZE_COUNT] = {
     257,   // DialogText
     500,   // FormatBuffer
-    6243,  // MessageTable
+    MESSAGE_TABLE_BYTES,  // MessageTable
     257,   // RunCommand
     257,   // RunParameters
     516,   // AboutText

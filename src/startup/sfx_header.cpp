@@ -9,19 +9,20 @@
 #include "startup/byte_helpers.h"
 #include "startup/error_abort.h"
 #include "startup/internal_error.h"
+#include "startup/internal_error_places.h"
 #include "startup/own_file.h"
 #include "startup/parameter_block_data.h"
 #include "startup/run_state.h"
-#include "startup/sfx_header_layout.h"
+#include "portable/sfx_header_layout.h"
 
 constexpr uint32_t UNPACKED_AREA_BYTES = HEADER_UNPACKED_MAX_BYTES + HEADER_FIELD_COUNT;
 
 // Copies the field at *next into destination (bound with its NUL) and moves
 // *next past the field's NUL; a field over its bound is an internal error.
-static void TakeField(const char **next, char *destination, size_t bound, int failure_line)
+static void TakeField(const char **next, char *destination, size_t bound, InternalErrorPlace failure_place)
 {
     if (CopyString(destination, bound, *next))
-        InternalError("sfxhead", failure_line);
+        InternalError("sfxhead", failure_place);
     *next += lstrlenA(*next) + 1;
 }
 
@@ -29,24 +30,24 @@ static void SplitFields(const char *unpacked)
 {
     char reserved[100];
     const char *next = unpacked;
-    TakeField(&next, AboutText, HeaderFieldBounds[HEADER_ABOUT_TEXT], 3117);
-    TakeField(&next, RunCommand, HeaderFieldBounds[HEADER_RUN_COMMAND], 3119);
-    TakeField(&next, RunParameters, HeaderFieldBounds[HEADER_RUN_PARAMETERS], 3121);
-    TakeField(&next, reserved, sizeof reserved, 3123);
-    TakeField(&next, DialogText, HeaderFieldBounds[HEADER_DIALOG_TEXT], 3125);
+    TakeField(&next, AboutText, HeaderFieldBounds[HEADER_ABOUT_TEXT], PLACE_HEADER_ABOUT_TEXT);
+    TakeField(&next, RunCommand, HeaderFieldBounds[HEADER_RUN_COMMAND], PLACE_HEADER_RUN_COMMAND);
+    TakeField(&next, RunParameters, HeaderFieldBounds[HEADER_RUN_PARAMETERS], PLACE_HEADER_RUN_PARAMETERS);
+    TakeField(&next, reserved, sizeof reserved, PLACE_HEADER_RESERVED);
+    TakeField(&next, DialogText, HeaderFieldBounds[HEADER_DIALOG_TEXT], PLACE_HEADER_DIALOG_TEXT);
     if (ParameterFlags() & FLAG_HAS_TITLE)
-        TakeField(&next, Title, HeaderFieldBounds[HEADER_TITLE], 3131);
+        TakeField(&next, Title, HeaderFieldBounds[HEADER_TITLE], PLACE_HEADER_TITLE);
     else
         next++;  // a header without a title carries one empty field
     if (*next) {
         IntroText = static_cast<char *>(LocalAlloc(LMEM_ZEROINIT, BufferSizes[SIZE_INTRO_TEXT]));
         if (!IntroText)
             HeaderCorruptAbort();
-        TakeField(&next, IntroText, HeaderFieldBounds[HEADER_INTRO_TEXT], 3141);
+        TakeField(&next, IntroText, HeaderFieldBounds[HEADER_INTRO_TEXT], PLACE_HEADER_INTRO_TEXT);
     } else {
         next++;
     }
-    TakeField(&next, InfoText, HeaderFieldBounds[HEADER_INFO_TEXT], 3148);
+    TakeField(&next, InfoText, HeaderFieldBounds[HEADER_INFO_TEXT], PLACE_HEADER_INFO_TEXT);
 }
 
 static void AppendArgv0()
@@ -55,9 +56,9 @@ static void AppendArgv0()
     if (!GetModuleFileNameA(nullptr, module_name, sizeof module_name))
         return;
     if (AppendString(RunParameters, BufferSizes[SIZE_RUN_PARAMETERS], " -argv0 "))
-        InternalError("sfxhead", 3164);
+        InternalError("sfxhead", PLACE_ARGV0_SWITCH);
     if (AppendString(RunParameters, BufferSizes[SIZE_RUN_PARAMETERS], module_name))
-        InternalError("sfxhead", 3165);
+        InternalError("sfxhead", PLACE_ARGV0_PATH);
 }
 
 void ReadHeader()

@@ -8,6 +8,7 @@
 #include "archive/member_record.h"
 #include "extract/inflate/stream_buffers.h"
 #include "fixed_texts.h"
+#include "portable/message_table_layout.h"
 #include "startup/abort.h"
 #include "startup/byte_helpers.h"
 #include "startup/command_line.h"
@@ -58,11 +59,10 @@ static bool AskIntroQuestion()
 // is copied into a block of its own: its place in the table is not aligned.
 static void RunMainDialog()
 {
-    constexpr size_t TEMPLATE_COPY_BYTES = 1024;
-    void *block = AllocateLockedBlock(TEMPLATE_COPY_BYTES);
+    void *block = AllocateLockedBlock(MAIN_DIALOG_COPY_BYTES);
     if (!block)
         return;
-    CopyBytes(block, MainDialogTemplate(), TEMPLATE_COPY_BYTES);
+    CopyBytes(block, MainDialogTemplate(), MAIN_DIALOG_COPY_BYTES);
     DialogBoxIndirectParamA(AppInstance, static_cast<LPCDLGTEMPLATEA>(block), nullptr, MainDialogProc, 0);
     FreeLockedBlock(block);
 }

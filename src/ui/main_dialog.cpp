@@ -8,6 +8,7 @@
 #include "fixed_texts.h"
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
+#include "startup/internal_error_places.h"
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
@@ -18,7 +19,6 @@ constexpr int ID_ICON = 120;
 constexpr int ID_MESSAGE = 101;
 constexpr int ID_METER = 201;
 constexpr int CAPTION_BYTES = 300;
-constexpr int CAPTION_OVERFLOW_LINE = 4100;
 
 static void HideForUnattendedRun(HWND dialog)
 {
@@ -52,7 +52,7 @@ static void SetCaption(HWND dialog)
     }
     char caption[CAPTION_BYTES];
     if (FormatString(caption, sizeof caption, "%s - %s", TEXT_CAPTION, FileNamePart(OwnPath)))
-        InternalError("sfxhead", CAPTION_OVERFLOW_LINE);
+        InternalError("sfxhead", PLACE_CAPTION);
     SetWindowTextA(dialog, caption);
 }
 

@@ -23,12 +23,11 @@
 #include <string>
 #include <vector>
 
+#include "portable/message_table_layout.h"
+
 namespace {
 
-constexpr int STRING_COUNT = 64;
-constexpr size_t MESSAGE_TABLE_BYTES = 6243;          // the stub's table block
-constexpr size_t MESSAGE_UNPACKED_MAX = MESSAGE_TABLE_BYTES - 2;  // two guard bytes
-constexpr size_t PASSWORD_TEMPLATE_MAX = 600;         // its unpacking block
+constexpr int STRING_COUNT = MESSAGE_STRING_COUNT;
 
 [[noreturn]] void Fail(const std::string &where, const std::string &why)
 {
@@ -294,11 +293,21 @@ int main(int argc, char **argv)
     }
     offsets[STRING_COUNT] = static_cast<uint32_t>(table.size());
     table.insert(table.end(), main_template.begin(), main_template.end());
-    if (table.size() > MESSAGE_UNPACKED_MAX)
+    if (table.size() > MESSAGE_TABLE_CONTENT_MAX_BYTES)
         Fail(argv[1], "the table unpacks to " + std::to_string(table.size()) + " bytes, over " +
-                          std::to_string(MESSAGE_UNPACKED_MAX));
-    if (password_template.size() > PASSWORD_TEMPLATE_MAX)
-        Fail(argv[3], "the template is over 600 bytes");
+                          std::to_string(MESSAGE_TABLE_CONTENT_MAX_BYTES));
+    if (main_template.size() > MAIN_DIALOG_COPY_BYTES)
+        Fail(argv[2], "the template is " + std::to_string(main_template.size()) + " bytes, over the " +
+                          std::to_string(MAIN_DIALOG_COPY_BYTES) + " of the stub's dialog copy");
+    // The stub copies MAIN_DIALOG_COPY_BYTES from the template's start: that
+    // copy must end inside the table's block.
+    if (offsets[STRING_COUNT] + MAIN_DIALOG_COPY_BYTES > MESSAGE_TABLE_BYTES)
+        Fail(argv[1], "the texts take " + std::to_string(offsets[STRING_COUNT]) + " bytes: the main dialog's " +
+                          std::to_string(MAIN_DIALOG_COPY_BYTES) + "-byte copy would run past the " +
+                          std::to_string(MESSAGE_TABLE_BYTES) + "-byte table");
+    if (password_template.size() > PASSWORD_TEMPLATE_MAX_BYTES)
+        Fail(argv[3], "the template is " + std::to_string(password_template.size()) + " bytes, over " +
+                          std::to_string(PASSWORD_TEMPLATE_MAX_BYTES));
 
     std::FILE *out = std::fopen(argv[4], "w");
     if (!out)

@@ -1,7 +1,7 @@
 #include "startup/installer_support.h"
 
 #include "extract/crc32.h"
-#include "startup/parameter_block.h"
+#include "portable/parameter_block.h"
 #include "startup/stub_support.h"
 
 namespace stub_test {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "extract/inflate/inflate.h"
+#include "portable/message_table_layout.h"
 #include "startup/message_blobs.h"
 #include "startup/message_table.h"
 #include "startup/own_file.h"
@@ -142,8 +143,8 @@ void ExpectDialog(const void *dialog_template, const char *caption_utf8, const R
                   const ExpectedControl *controls, size_t count)
 {
     // The template need not be aligned where it lies: copy it, as the program does.
-    void *block = AllocateLockedBlock(1024);
-    CopyMemory(block, dialog_template, 1024);
+    void *block = AllocateLockedBlock(MAIN_DIALOG_COPY_BYTES);
+    CopyMemory(block, dialog_template, MAIN_DIALOG_COPY_BYTES);
     HWND dialog = CreateDialogIndirectParamA(AppInstance, static_cast<LPCDLGTEMPLATEA>(block), nullptr,
                                              IgnoreEverything, 0);
     ASSERT_NE(nullptr, dialog) << "error " << GetLastError();
@@ -205,8 +206,9 @@ TEST_F(MessageTableTest, MainDialogTemplateMakesItsControls)
 
 TEST_F(MessageTableTest, PasswordDialogTemplateMakesItsControls)
 {
-    uint8_t unpacked[1024] = {};  // the dialog copy takes 1024 bytes; 600 are decoded at most
-    ASSERT_EQ(BlobResult::Decoded, DecodeBlob(PasswordDialogBlob, PasswordDialogBlobBytes, unpacked, 600));
+    uint8_t unpacked[MAIN_DIALOG_COPY_BYTES] = {};  // a dialog copy's size; the template decodes into less
+    ASSERT_EQ(BlobResult::Decoded,
+              DecodeBlob(PasswordDialogBlob, PasswordDialogBlobBytes, unpacked, PASSWORD_TEMPLATE_MAX_BYTES));
     const ExpectedControl controls[] = {
         {401, "Static", 0x50020000, {6, 4, 177, 32},
          "Este archivo Zip autoextraíble está protegido con contraseña.\n\nEscriba la &contraseña:"},

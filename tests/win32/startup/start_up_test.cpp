@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "startup/installer_support.h"
-#include "startup/parameter_block.h"
+#include "portable/parameter_block.h"
 #include "startup/stub_support.h"
 #include "uiauto.h"
 

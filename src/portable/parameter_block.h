@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "portable/byte_order.h"
+
 constexpr size_t PARAMETER_BLOCK_BYTES = 60;
 constexpr size_t PARAMETER_MARKER_BYTES = 8;
 // "KDX\x01sfx\x02". Kept as single bytes here so that no string literal of
@@ -61,24 +63,3 @@ constexpr uint32_t FLAG_INTRO_TWO_BUTTONS = 1u << 19;
 constexpr uint32_t FLAG_INTRO_OK_CANCEL = 1u << 20;  // with bit 19: OK/Cancel, else Yes/No
 constexpr uint32_t FLAG_ARGV0 = 1u << 21;            // append " -argv0 " and own path
 constexpr uint32_t FLAG_UNATTENDED = 1u << 22;       // hidden, automatic, no intro
-
-inline uint32_t ReadLe32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline uint16_t ReadLe16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-inline void WriteLe32(uint8_t *p, uint32_t value)
-{
-    p[0] = static_cast<uint8_t>(value);
-    p[1] = static_cast<uint8_t>(value >> 8);
-    p[2] = static_cast<uint8_t>(value >> 16);
-    p[3] = static_cast<uint8_t>(value >> 24);
-}
-inline void WriteLe16(uint8_t *p, uint16_t value)
-{
-    p[0] = static_cast<uint8_t>(value);
-    p[1] = static_cast<uint8_t>(value >> 8);
-}
