@@ -1,7 +1,8 @@
 // End to end: the stub as built, never completed by the builder, started like
 // a person would start it, from a folder other than its own. It must make its
-// own folder current, refuse to run (its PE check finds no expected entry
-// point) with the damaged-archive message, and exit with 0.
+// own folder current, pass its own checks (the link stamps its entry point
+// into the block; no CRC, header or end record is set) and refuse to run with
+// the incomplete message, and exit with 0.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,7 +13,7 @@ namespace {
 
 using namespace stub_test;
 
-TEST(WinMain, BareStubMakesItsFolderCurrentAndRefusesToRun)
+TEST(WinMain, BareStubMakesItsFolderCurrentAndSaysItIsIncomplete)
 {
     CreateDirectoryA("stub home", nullptr);  // a blank in the name, as users' folders have
     std::string home = FullPath("stub home\\");
@@ -30,8 +31,8 @@ TEST(WinMain, BareStubMakesItsFolderCurrentAndRefusesToRun)
     ASSERT_NE(nullptr, box) << uiauto::LastFailure();
 
     EXPECT_EQ(home, CurrentDirectoryOf(program.Handle()));
-    EXPECT_EQ(Ansi("El archivo Zip está dañado o truncado o se modificó desde su creación.   "
-                   "Si descargó este archivo, vuelva a descargarlo de nuevo."),
+    EXPECT_EQ(Ansi("Esta aplicación de extracción automática está incompleta.\n"
+                   "Vuelva a crear el archivo e inténtelo de nuevo."),
               uiauto::MessageBoxText(box));
     ASSERT_TRUE(uiauto::PressButtonId(box, IDOK)) << uiauto::LastFailure();
     uiauto::ExitResult exit = program.WaitExit();
