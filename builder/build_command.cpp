@@ -10,6 +10,7 @@
 #include "pe_image.h"
 #include "portable/parameter_block.h"
 #include "text_encoding.h"
+#include "verbatim_archive.h"
 #include "zip_reader.h"
 
 #include <cerrno>
@@ -69,6 +70,16 @@ ZipArchive LoadPayload(const Options &options)
     return ZipFolder(options.from_dir, options.codepage, excluded);
 }
 
+// --verbatim: the file's bytes, scanned for what re-basing and the
+// ParameterBlock need; nothing in them is refused.
+VerbatimArchive LoadVerbatimPayload(const Options &options)
+{
+    VerbatimArchive archive;
+    archive.bytes = ReadInputFile(options.from_zip, "--from-zip");
+    archive.scan = ScanVerbatimArchive(archive.bytes);
+    return archive;
+}
+
 std::string WaitName(const Options &options)
 {
     std::string name = options.wait_name.value_or("");
@@ -99,6 +110,40 @@ std::string FlagNames(uint32_t flags)
     return names;
 }
 
+// The archive lines of the summary for --verbatim: what was found and
+// re-based, and where the total size came from.
+void PrintVerbatimSummary(const BuildResult &result, const VerbatimScan &scan)
+{
+    const unsigned archive_bytes =
+        static_cast<unsigned>(result.image.size() - result.padding_bytes - result.first_local_header);
+    std::printf("  archive         at 0x%X: verbatim, %u bytes as they were given\n", result.first_local_header,
+                archive_bytes);
+    switch (scan.total_from) {
+    case TotalSizeSource::CentralDirectory:
+        std::printf("  total size      %u bytes unpacked, from the %zu headers of the central directory\n",
+                    result.total_size, scan.central_headers);
+        break;
+    case TotalSizeSource::LocalHeaders:
+        std::printf("  total size      %u bytes unpacked, from the %zu local headers that parse (the central "
+                    "directory does not parse whole)\n",
+                    result.total_size, scan.local_headers);
+        break;
+    case TotalSizeSource::None:
+        std::printf("  total size      0: neither a central directory nor a local header parses\n");
+        break;
+    }
+    if (!scan.end_record_found)
+        std::printf("  directory       no end record found: no offset re-based, none in the ParameterBlock\n");
+    else if (!scan.directory_inside)
+        std::printf("  directory       end record at 0x%X; the directory it states lies outside the archive: "
+                    "no offset re-based\n",
+                    result.end_record);
+    else
+        std::printf("  directory       at 0x%X, end record at 0x%X; re-based with %zu local header offsets\n",
+                    result.central_directory, result.end_record, scan.local_offset_fields.size());
+    std::printf("  padding         %u zero bytes after the archive\n", result.padding_bytes);
+}
+
 void PrintSummary(const Options &options, const BuildResult &result, size_t stub_bytes)
 {
     std::printf("tvsfx: wrote %s (%zu bytes)\n", options.out_path.c_str(), result.image.size());
@@ -108,11 +153,15 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
                 result.image.size(), result.section_rva);
     std::printf("  header          at 0x%X: %u bytes compressed, %u unpacked\n", result.header_offset,
                 result.header_compressed_bytes, result.header_unpacked_bytes);
-    std::printf("  archive         at 0x%X: %zu members, %u bytes unpacked, %u bytes in the file\n",
-                result.first_local_header, result.member_count, result.total_size,
-                static_cast<unsigned>(result.image.size() - result.first_local_header));
-    std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
-                result.central_directory, result.end_record, result.padding_bytes);
+    if (result.verbatim)
+        PrintVerbatimSummary(result, *result.verbatim);
+    else {
+        std::printf("  archive         at 0x%X: %zu members, %u bytes unpacked, %u bytes in the file\n",
+                    result.first_local_header, result.member_count, result.total_size,
+                    static_cast<unsigned>(result.image.size() - result.first_local_header));
+        std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
+                    result.central_directory, result.end_record, result.padding_bytes);
+    }
     std::printf("  flags           0x%08X%s\n", result.flags, FlagNames(result.flags).c_str());
     std::printf("  self-check      CRC-32 0x%08X over 0x%X..0x%X\n", result.crc, result.covered_from,
                 result.first_local_header);
@@ -156,11 +205,15 @@ int RunBuild(const Options &options)
     BuildRequest request;
     request.stub = LoadStub(options);
     const size_t stub_bytes = request.stub.size();
-    request.archive = LoadPayload(options);
+    if (options.verbatim)
+        request.verbatim = LoadVerbatimPayload(options);
+    else
+        request.archive = LoadPayload(options);
     for (int field = 0; field < HEADER_FIELD_COUNT; field++)
         if (options.texts[field])
             request.texts.fields[field] = ToAnsi(*options.texts[field], options.codepage, HeaderFieldOptions[field]);
-    request.flags = ResolveFlags(options, HasEncryptedMember(request.archive));
+    request.flags = ResolveFlags(options, request.verbatim ? request.verbatim->scan.encrypted
+                                                           : HasEncryptedMember(request.archive));
     request.wait_name = WaitName(options);
     if (!options.texts[HEADER_INFO_TEXT])
         request.texts.fields[HEADER_INFO_TEXT] = OptionLine(request.flags, request.texts.fields[HEADER_RUN_COMMAND]);

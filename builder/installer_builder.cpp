@@ -7,16 +7,74 @@
 #include "portable/parameter_block.h"
 #include "zip_writer.h"
 
+namespace {
+
+constexpr uint32_t TOTAL_SIZE_MAX = 0xFFFFFFFFu;  // the ParameterBlock's size field
+
+// Where the archive went; absolute file offsets.
+struct ArchivePlacement {
+    uint32_t first_local_header;
+    uint32_t central_directory;
+    uint32_t end_record;
+    uint32_t padding_bytes;
+    uint32_t total_size;
+    size_t member_count;
+};
+
+// The archive written anew at base (zip_writer.h), appended to section.
+ArchivePlacement PlaceWrittenArchive(const ZipArchive &archive, uint32_t base, uint32_t end_alignment,
+                                     std::vector<uint8_t> &section)
+{
+    const uint64_t total_size = TotalUncompressedBytes(archive);
+    if (total_size > TOTAL_SIZE_MAX)
+        Refuse("the members unpack to %llu bytes, over the 4 GiB the installer's size field counts",
+               static_cast<unsigned long long>(total_size));
+    ZipWriteLayout zip_layout;
+    std::vector<uint8_t> archive_bytes = WriteZip(archive, base, end_alignment, &zip_layout);
+    section.insert(section.end(), archive_bytes.begin(), archive_bytes.end());
+    return ArchivePlacement{zip_layout.first_local_header, zip_layout.central_directory, zip_layout.end_record,
+                            zip_layout.padding_bytes, static_cast<uint32_t>(total_size), archive.members.size()};
+}
+
+// A verbatim archive at base, re-based, appended to section with zero bytes
+// after it up to end_alignment. The padding stays outside the archive's own
+// bytes on purpose: the written path grows the end record's comment instead,
+// but here that would alter the archive under test, and a damaged archive may
+// have no end record, or one whose comment length is already wrong. A total
+// over 32 bits (Zip64 marks summed, say) is written as 0xFFFFFFFF. An
+// installer of 2 GiB or more is refused by AppendSection().
+ArchivePlacement PlaceVerbatimArchive(const VerbatimArchive &archive, uint32_t base, uint32_t end_alignment,
+                                      std::vector<uint8_t> &section)
+{
+    const VerbatimScan &scan = archive.scan;
+    const uint64_t unpadded_end = uint64_t(base) + archive.bytes.size();
+    const uint64_t padded_end = (unpadded_end + end_alignment - 1) / end_alignment * end_alignment;
+
+    std::vector<uint8_t> placed = archive.bytes;
+    RebaseVerbatimArchive(placed, scan, base);
+    section.insert(section.end(), placed.begin(), placed.end());
+    section.resize(section.size() + size_t(padded_end - unpadded_end), 0);
+
+    ArchivePlacement placement = {};
+    placement.first_local_header = base;
+    placement.central_directory = scan.directory_inside ? base + scan.central_directory : 0;
+    placement.end_record = scan.end_record_found ? base + static_cast<uint32_t>(scan.end_record) : 0;
+    placement.padding_bytes = static_cast<uint32_t>(padded_end - unpadded_end);
+    placement.total_size =
+        scan.total_bytes > TOTAL_SIZE_MAX ? TOTAL_SIZE_MAX : static_cast<uint32_t>(scan.total_bytes);
+    placement.member_count = scan.total_from == TotalSizeSource::CentralDirectory ? scan.central_headers
+                             : scan.total_from == TotalSizeSource::LocalHeaders   ? scan.local_headers
+                                                                                  : 0;
+    return placement;
+}
+
+}  // namespace
+
 BuildResult BuildInstaller(const BuildRequest &request)
 {
     const PeLayout layout = ReadPeLayout(request.stub, TALVOK_SECTION_NAME);
     BuildResult result = {};
     result.parameter_block = FindParameterBlock(request.stub);
-
-    const uint64_t total_size = TotalUncompressedBytes(request.archive);
-    if (total_size > 0xFFFFFFFFu)
-        Refuse("the members unpack to %llu bytes, over the 4 GiB the installer's size field counts",
-               static_cast<unsigned long long>(total_size));
 
     const SfxHeaderImage header = BuildSfxHeader(request.texts, request.flags, request.field_bounds);
     result.header_offset = AppendedSectionOffset(layout);
@@ -25,36 +83,36 @@ BuildResult BuildInstaller(const BuildRequest &request)
 
     // The archive starts right after the header and is padded so that the
     // section, which starts on FileAlignment, also ends on it.
-    ZipWriteLayout zip_layout;
     const uint32_t archive_offset = result.header_offset + result.header_compressed_bytes;
     std::vector<uint8_t> section = header.compressed;
-    std::vector<uint8_t> archive_bytes = WriteZip(request.archive, archive_offset, layout.file_alignment, &zip_layout);
-    section.insert(section.end(), archive_bytes.begin(), archive_bytes.end());
-    archive_bytes.clear();
-    archive_bytes.shrink_to_fit();
+    const ArchivePlacement placement =
+        request.verbatim ? PlaceVerbatimArchive(*request.verbatim, archive_offset, layout.file_alignment, section)
+                         : PlaceWrittenArchive(request.archive, archive_offset, layout.file_alignment, section);
 
     result.image = request.stub;
     result.section_rva = AppendSection(result.image, layout, TALVOK_SECTION_NAME, section);
 
     ParameterFields fields;
-    fields.first_local_header = zip_layout.first_local_header;
+    fields.first_local_header = placement.first_local_header;
     fields.header = result.header_offset;
-    fields.end_record = zip_layout.end_record;
-    fields.total_size = static_cast<uint32_t>(total_size);
+    fields.end_record = placement.end_record;
+    fields.total_size = placement.total_size;
     fields.flags = request.flags;
     fields.wait_name = request.wait_name;
     fields.entry_point = layout.entry_point;
     result.crc = CompleteParameterBlock(result.image, result.parameter_block, fields);
 
-    result.first_local_header = zip_layout.first_local_header;
-    result.central_directory = zip_layout.central_directory;
-    result.end_record = zip_layout.end_record;
-    result.padding_bytes = zip_layout.padding_bytes;
+    result.first_local_header = placement.first_local_header;
+    result.central_directory = placement.central_directory;
+    result.end_record = placement.end_record;
+    result.padding_bytes = placement.padding_bytes;
     result.total_size = fields.total_size;
     result.flags = request.flags;
     result.covered_from = CoveredRegionStart(result.image, request.flags);
     result.entry_point = layout.entry_point;
     result.arch = layout.arch;
-    result.member_count = request.archive.members.size();
+    result.member_count = placement.member_count;
+    if (request.verbatim)
+        result.verbatim = request.verbatim->scan;
     return result;
 }

@@ -9,14 +9,21 @@
 //   end record            its end record, whose comment runs to the end of
 //                         the file (padding to FileAlignment)
 //
+// With --verbatim the archive's own bytes stand at "first local header"
+// instead, re-based where they can be (verbatim_archive.h) and followed by
+// zero padding to FileAlignment: growing the end record's comment would
+// change the archive's bytes, and there may be no end record to grow.
+//
 // Pure computation on buffers: no file is read or written here.
 #pragma once
 
 #include "pe_image.h"
 #include "sfx_header_builder.h"
+#include "verbatim_archive.h"
 #include "zip_archive.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,7 +31,8 @@ constexpr const char *TALVOK_SECTION_NAME = "_talvok_";
 
 struct BuildRequest {
     std::vector<uint8_t> stub;
-    ZipArchive archive;
+    ZipArchive archive;           // written anew, unless verbatim is set
+    std::optional<VerbatimArchive> verbatim;  // --verbatim: these bytes instead of archive
     HeaderTexts texts;            // ANSI bytes
     uint32_t flags;
     std::string wait_name;        // ANSI bytes, without .exe
@@ -39,9 +47,9 @@ struct BuildResult {
     uint32_t header_compressed_bytes;
     uint32_t header_unpacked_bytes;
     uint32_t first_local_header;
-    uint32_t central_directory;
-    uint32_t end_record;
-    uint32_t padding_bytes;
+    uint32_t central_directory;       // 0 when a verbatim archive's could not be found
+    uint32_t end_record;              // 0 when a verbatim archive has none
+    uint32_t padding_bytes;           // in the end record's comment; verbatim: after the archive
     uint32_t total_size;
     uint32_t flags;
     uint32_t crc;
@@ -49,8 +57,10 @@ struct BuildResult {
     uint32_t section_rva;
     uint32_t entry_point;
     PeArch arch;               // the stub's: i386 PE32 or x86-64 PE32+
-    size_t member_count;
+    size_t member_count;              // verbatim: the headers total_size was summed over
+    std::optional<VerbatimScan> verbatim;  // what re-basing found, with --verbatim
 };
 
-// Refuses (BuildError) whatever the stub or the texts cannot take.
+// Refuses (BuildError) whatever the stub or the texts cannot take, and an
+// installer that would reach 2 GiB; a verbatim archive's content never.
 BuildResult BuildInstaller(const BuildRequest &request);

@@ -82,10 +82,13 @@ Options ParseCommandLine(int argc, const char *const *argv)
             options.switch_flags |= flag->mask;
             continue;
         }
-        if (name == "unchecked-fields" || name == "quiet") {
+        if (name == "unchecked-fields" || name == "quiet" || name == "verbatim") {
             if (inline_value)
                 Refuse("--%s takes no value", name.c_str());
-            (name == "quiet" ? options.quiet : options.unchecked_fields) = true;
+            bool &option = name == "quiet"      ? options.quiet
+                           : name == "verbatim" ? options.verbatim
+                                                : options.unchecked_fields;
+            option = true;
             continue;
         }
 
@@ -137,6 +140,8 @@ Options ParseCommandLine(int argc, const char *const *argv)
         Refuse("--out is missing: where should the installer go?");
     if (options.from_dir.empty() == options.from_zip.empty())
         Refuse("give exactly one of --from-dir DIR and --from-zip FILE");
+    if (options.verbatim && options.from_zip.empty())
+        Refuse("--verbatim takes an existing archive as it is: it needs --from-zip FILE, not --from-dir");
     return options;
 }
 
@@ -192,6 +197,10 @@ std::string HelpText()
         "For tests only:\n"
         "  --unchecked-fields write header fields longer than the stub's buffers (the stub then\n"
         "                     stops with an internal error); the header's total limits still apply\n"
+        "  --verbatim         with --from-zip, for experts and tests: put the archive in byte for\n"
+        "                     byte, damaged or not; nothing is checked or refused and no member is\n"
+        "                     rewritten. Only the offsets of a central directory that can be found\n"
+        "                     are moved to where the archive lands; zero bytes after it pad the file\n"
         "\n"
         "Exit status: 0 on success, 1 on any failure (the reason goes to stderr).\n";
     return help;

@@ -1,6 +1,6 @@
 // The command line of tvsfx:
 //
-//   tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE) [options]
+//   tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE [--verbatim]) [options]
 //   tvsfx --help
 //
 // Every option takes its value as the next argument or after "=". Texts are
@@ -26,6 +26,7 @@ struct Options {
     std::optional<std::string> wait_name;
     std::string codepage;                       // DEFAULT_CODEPAGE unless --codepage
     bool unchecked_fields = false;              // tests only: skip the field bounds
+    bool verbatim = false;                      // tests only: --from-zip's bytes as they are
     bool quiet = false;
 };
 
