@@ -1,7 +1,8 @@
 // MemberRecord: the current member's sizes, CRC and encryption as the
-// extraction and the cipher read them. Cleared for every member; start-up
-// presets its encrypted bit from the archive's "encrypted" option so that
-// the password is asked for before the first member is read.
+// extraction and the cipher read them. Cleared for every member, and once at
+// start-up with its encrypted bit preset from the archive's "encrypted"
+// option so that the password is asked for before the first member is read;
+// both through ResetMemberRecord.
 #pragma once
 
 #include <cstdint>
@@ -19,3 +20,9 @@ struct MemberRecordFields {
 constexpr uint32_t MEMBER_ENCRYPTED = 1u << 0;
 
 extern MemberRecordFields MemberRecord;
+
+// Clears every field of MemberRecord, then sets flags to MEMBER_ENCRYPTED when
+// encrypted and to 0 otherwise. Start-up passes the archive's "encrypted"
+// option, so that the password is asked for before the first member is
+// read; each member's local header passes the member's own encryption bit.
+void ResetMemberRecord(bool encrypted);

@@ -6,7 +6,6 @@
 #include <commctrl.h>
 
 #include "archive/member_record.h"
-#include "extract/inflate/stream_buffers.h"
 #include "fixed_texts.h"
 #include "portable/message_table_layout.h"
 #include "startup/abort.h"
@@ -70,7 +69,6 @@ static void RunMainDialog()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
 {
     ResetRunState();
-    InputRemaining = -1;
     InitCommonControls();
     BusyCursor = LoadCursorA(nullptr, IDC_WAIT);
     ArrowCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -109,8 +107,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     }
     const uint32_t flags = ParameterFlags();
     WaitFlag = (flags & FLAG_WAIT) != 0;
-    FillBytes(&MemberRecord, 0, 4);
-    MemberRecord.flags = (flags & FLAG_ENCRYPTED) ? MEMBER_ENCRYPTED : 0;
+    ResetMemberRecord((flags & FLAG_ENCRYPTED) != 0);
     RegisterMeterClass(AppInstance);
     if (IntroText && !(flags & FLAG_UNATTENDED)) {
         if (!AskIntroQuestion())

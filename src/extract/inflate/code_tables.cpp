@@ -12,7 +12,6 @@
 // symbol of a block never looks at bits beyond it.
 #include "extract/inflate/code_tables.h"
 
-#include "extract/inflate/inflate.h"
 #include "extract/inflate/stream_buffers.h"
 
 const uint16_t LengthBases[2][LENGTH_SYMBOLS] = {
@@ -95,9 +94,9 @@ static uint32_t SubTableBits(uint32_t start_bits, uint32_t code_bits, uint32_t c
     return index_bits;
 }
 
-TableResult BuildCodeTables(const uint8_t *lengths, uint32_t symbol_count, uint32_t plain_count,
-                            const uint16_t *bases, const uint16_t *extra_bits, CodeEntry **table,
-                            uint32_t *lookup_bits)
+TableResult BuildCodeTables(const TableBuildContext &context, const uint8_t *lengths, uint32_t symbol_count,
+                            uint32_t plain_count, const uint16_t *bases, const uint16_t *extra_bits,
+                            CodeEntry **table, uint32_t *lookup_bits)
 {
     *table = nullptr;
 
@@ -146,7 +145,7 @@ TableResult BuildCodeTables(const uint8_t *lengths, uint32_t symbol_count, uint3
     for (uint32_t length_bits = 1; length_bits <= MAX_CODE_BITS; length_bits++)
         first_of_length[length_bits + 1] =
             uint16_t(first_of_length[length_bits] + real_codes_by_length[length_bits]);
-    uint16_t *sorted = Inflate.SymbolsByLength;
+    uint16_t *sorted = context.SymbolsByLength;
     for (uint32_t symbol = 0; symbol < symbol_count; symbol++)
         if (lengths[symbol] != 0)
             sorted[first_of_length[lengths[symbol]]++] = uint16_t(symbol);
@@ -158,7 +157,7 @@ TableResult BuildCodeTables(const uint8_t *lengths, uint32_t symbol_count, uint3
     CodeEntry *chain_tail = nullptr;
     CodeEntry *root = AllocateTable(root_bits, &chain_tail);
     if (!root) {
-        ReleaseBlockTablesAndReport();
+        context.MemoryExhausted();
         return TableResult::Oversubscribed;
     }
     OpenTable open[MAX_CODE_BITS + 1];
@@ -196,7 +195,7 @@ TableResult BuildCodeTables(const uint8_t *lengths, uint32_t symbol_count, uint3
                 CodeEntry *sub = AllocateTable(index_bits, &chain_tail);
                 if (!sub) {
                     FreeCodeTables(root);
-                    ReleaseBlockTablesAndReport();
+                    context.MemoryExhausted();
                     return TableResult::Oversubscribed;
                 }
                 CodeEntry &link = parent.entries[(code >> parent.start_bits) & ((1u << parent.index_bits) - 1)];

@@ -12,6 +12,9 @@
 // The header's SubTable field links to the next table built for the same code,
 // so FreeCodeTables releases a whole code from the root pointer alone.
 //
+// The builder keeps no state between calls: its scratch and what to do when
+// table memory runs out come from the caller in a TableBuildContext.
+//
 // Portable: no Windows headers.
 #pragma once
 
@@ -79,6 +82,17 @@ enum class TableResult : int {
     Oversubscribed = 2,  // the lengths ask for more codes than exist; no table
 };
 
+// What BuildCodeTables borrows from its caller.
+struct TableBuildContext {
+    // Room for LITERAL_SYMBOLS entries (the largest code); the builder sorts
+    // the symbols into canonical order here. Overwritten by every build.
+    uint16_t *SymbolsByLength;
+    // Called when table memory runs out, after the builder has freed what it
+    // built for the current code: frees what else the caller holds and
+    // reports. The decoder's does not return.
+    void (*MemoryExhausted)();
+};
+
 // Builds the tables for the code given by lengths[0..symbol_count) (each 0..16,
 // 0 = unused). Symbols below plain_count decode as literals (Op 18; symbol 256
 // as end of block, Op 17); symbol k >= plain_count decodes as
@@ -88,13 +102,14 @@ enum class TableResult : int {
 // Complete or Incomplete: *table points at the root's first entry; for an
 // empty code (all lengths 0) *table is null, *lookup_bits 0, result Complete.
 // Oversubscribed: *table is null and nothing is allocated.
+// symbol_count <= LITERAL_SYMBOLS. context.SymbolsByLength is overwritten.
 // Out of table memory: frees what it built for this code and calls
-// ReleaseBlockTablesAndReport; should that return, the result is
-// Oversubscribed with *table null.
-[[nodiscard]] TableResult BuildCodeTables(const uint8_t *lengths, uint32_t symbol_count,
-                                          uint32_t plain_count, const uint16_t *bases,
-                                          const uint16_t *extra_bits, CodeEntry **table,
-                                          uint32_t *lookup_bits);
+// context.MemoryExhausted; should that return, the result is Oversubscribed
+// with *table null.
+[[nodiscard]] TableResult BuildCodeTables(const TableBuildContext &context, const uint8_t *lengths,
+                                          uint32_t symbol_count, uint32_t plain_count,
+                                          const uint16_t *bases, const uint16_t *extra_bits,
+                                          CodeEntry **table, uint32_t *lookup_bits);
 
 // Releases every table of the code whose root is table; null is accepted.
 void FreeCodeTables(CodeEntry *table);

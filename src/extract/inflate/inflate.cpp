@@ -72,7 +72,9 @@ void ResetInflateState()
     std::memset(&Inflate, 0, sizeof Inflate);
 }
 
-void ReleaseBlockTablesAndReport()
+// The table builder's report when table memory runs out: frees the current
+// block's tables and calls StreamCalls.TableMemoryExhausted.
+static void ReleaseBlockTablesAndReport()
 {
     FreeCodeTables(Inflate.BlockLiteralTable);
     FreeCodeTables(Inflate.BlockDistanceTable);
@@ -80,6 +82,9 @@ void ReleaseBlockTablesAndReport()
     Inflate.BlockDistanceTable = nullptr;
     StreamCalls.TableMemoryExhausted();
 }
+
+// What every table build borrows: Inflate's scratch and the report above.
+static const TableBuildContext TABLE_BUILD = {Inflate.SymbolsByLength, ReleaseBlockTablesAndReport};
 
 // ---------------------------------------------------------------------------
 // Simple path: bit input, window output, match copy
@@ -498,7 +503,7 @@ static InflateResult DecodeFixedBlock()
         std::memset(lengths + 256, 7, 280 - 256);
         std::memset(lengths + 280, 8, LITERAL_SYMBOLS - 280);
         Inflate.FixedLiteralBits = FIXED_LITERAL_ROOT_BITS;
-        TableResult built = BuildCodeTables(lengths, LITERAL_SYMBOLS, PLAIN_LITERAL_SYMBOLS,
+        TableResult built = BuildCodeTables(TABLE_BUILD, lengths, LITERAL_SYMBOLS, PLAIN_LITERAL_SYMBOLS,
                                             LengthBases[Inflate.Deflate64Mode],
                                             LengthExtraBits[Inflate.Deflate64Mode],
                                             &Inflate.FixedLiteralTable, &Inflate.FixedLiteralBits);
@@ -506,8 +511,9 @@ static InflateResult DecodeFixedBlock()
         SAFETY_CHECK_TABLE(built);
         std::memset(lengths, 5, DISTANCE_SYMBOLS);
         Inflate.FixedDistanceBits = FIXED_DISTANCE_ROOT_BITS;
-        built = BuildCodeTables(lengths, DISTANCE_SYMBOLS, 0, DistanceBases, DistanceExtraBits,
-                                &Inflate.FixedDistanceTable, &Inflate.FixedDistanceBits);
+        built = BuildCodeTables(TABLE_BUILD, lengths, DISTANCE_SYMBOLS, 0, DistanceBases,
+                                DistanceExtraBits, &Inflate.FixedDistanceTable,
+                                &Inflate.FixedDistanceBits);
         SAFETY_CHECK_TABLE(built);
     }
     return DecodeSymbols(Inflate.FixedLiteralTable, Inflate.FixedDistanceTable, Inflate.FixedLiteralBits,
@@ -579,8 +585,8 @@ static InflateResult DecodeDynamicBlock()
         lengths[CODE_LENGTH_ORDER[i]] = i < length_code_count ? uint8_t(TakeBits(3)) : 0;
     CodeEntry *length_table = nullptr;
     uint32_t length_bits = CODE_LENGTH_ROOT_BITS;
-    TableResult built = BuildCodeTables(lengths, CODE_LENGTH_SYMBOLS, CODE_LENGTH_SYMBOLS, nullptr, nullptr,
-                                        &length_table, &length_bits);
+    TableResult built = BuildCodeTables(TABLE_BUILD, lengths, CODE_LENGTH_SYMBOLS, CODE_LENGTH_SYMBOLS,
+                                        nullptr, nullptr, &length_table, &length_bits);
     if (built == TableResult::Complete && length_bits == 0)
         built = TableResult::Incomplete;
     if (built != TableResult::Complete)
@@ -592,8 +598,9 @@ static InflateResult DecodeDynamicBlock()
     SAFETY_CHECK(runs_fit, Rejection::BadCodeLengths);
 
     uint32_t literal_bits = LITERAL_ROOT_BITS;
-    built = BuildCodeTables(lengths, literal_count, PLAIN_LITERAL_SYMBOLS, LengthBases[Inflate.Deflate64Mode],
-                            LengthExtraBits[Inflate.Deflate64Mode], &Inflate.BlockLiteralTable, &literal_bits);
+    built = BuildCodeTables(TABLE_BUILD, lengths, literal_count, PLAIN_LITERAL_SYMBOLS,
+                            LengthBases[Inflate.Deflate64Mode], LengthExtraBits[Inflate.Deflate64Mode],
+                            &Inflate.BlockLiteralTable, &literal_bits);
     if (built == TableResult::Complete && literal_bits == 0)
         built = TableResult::Incomplete;
     if (built != TableResult::Complete)
@@ -601,8 +608,8 @@ static InflateResult DecodeDynamicBlock()
     SAFETY_CHECK_TABLE(built);
 
     uint32_t distance_bits = DISTANCE_ROOT_BITS;
-    built = BuildCodeTables(lengths + literal_count, distance_count, 0, DistanceBases, DistanceExtraBits,
-                            &Inflate.BlockDistanceTable, &distance_bits);
+    built = BuildCodeTables(TABLE_BUILD, lengths + literal_count, distance_count, 0, DistanceBases,
+                            DistanceExtraBits, &Inflate.BlockDistanceTable, &distance_bits);
     if (built == TableResult::Incomplete)
         built = TableResult::Complete;
     bool distances_missing = distance_bits == 0 && literal_count > PLAIN_LITERAL_SYMBOLS;

@@ -60,7 +60,7 @@ struct InflateState {
     CodeEntry *BlockDistanceTable;
     uint8_t CodeLengths[LITERAL_SYMBOLS + DISTANCE_SYMBOLS];  // dynamic block's lengths
     uint8_t FixedLengths[LITERAL_SYMBOLS];                    // fixed literal/length lengths
-    uint16_t SymbolsByLength[LITERAL_SYMBOLS];                // builder's canonical order
+    uint16_t SymbolsByLength[LITERAL_SYMBOLS];                // scratch lent to BuildCodeTables
 };
 static_assert(LITERAL_SYMBOLS + DISTANCE_SYMBOLS == 320, "scratch for nl + nd lengths");
 static_assert(CODE_LENGTH_SYMBOLS <= LITERAL_SYMBOLS + DISTANCE_SYMBOLS,
@@ -70,10 +70,6 @@ extern InflateState Inflate;
 
 // Frees any cached or live tables and clears every field.
 void ResetInflateState();
-
-// For the table builder when table memory is exhausted: frees the current
-// block's tables and calls StreamCalls.TableMemoryExhausted.
-void ReleaseBlockTablesAndReport();
 
 // Decodes one complete stream from the current input to the current output.
 // deflate64: 0 for deflate (method 8), 1 for Deflate64 (method 9).

@@ -61,6 +61,25 @@ void ResetStreamHooks()
     StreamCalls.TableMemoryExhausted = AbortOnExhaustion;
 }
 
+void InitialiseStreams(const TableMemoryHooks &table_hooks, uint8_t *window, uint8_t *input_buffer,
+                       uint8_t *output_buffer)
+{
+    Stream.Window = window;
+    Stream.InputBuffer = input_buffer;
+    Stream.OutputBuffer = output_buffer;
+    StreamCalls.AllocateTable = table_hooks.AllocateTable;
+    StreamCalls.ReleaseTable = table_hooks.ReleaseTable;
+    StreamCalls.TableMemoryExhausted = table_hooks.TableMemoryExhausted;
+    InputRemaining = -1;
+}
+
+void DetachStreams()
+{
+    Stream.Window = nullptr;
+    Stream.InputBuffer = nullptr;
+    Stream.OutputBuffer = nullptr;
+}
+
 void BeginMemberInput(int32_t compressed_bytes)
 {
     InputRemaining = compressed_bytes;
@@ -120,4 +139,10 @@ void FlushWindow(uint32_t count_bytes)
                 StreamCalls.WriteOutputBuffer();
         }
     }
+}
+
+void SetMemberIoHooks(int32_t (*refill)(), void (*write)())
+{
+    StreamCalls.RefillInput = refill;
+    StreamCalls.WriteOutputBuffer = write;
 }

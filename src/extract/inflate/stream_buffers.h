@@ -17,6 +17,13 @@
 // never passes OutputLimit; output that would is cut there and OutputOverrun
 // is set.
 //
+// Set-up. The decoder owns Stream, StreamCalls and InputRemaining. The stub
+// hands over its work buffers and table-memory hooks through
+// InitialiseStreams and takes the buffers back with DetachStreams; it never
+// writes these fields itself, and it frees the buffers it allocated. (The
+// tests, fuzzer and benchmark stand in for the whole program and set the
+// fields directly.)
+//
 // Portable: no Windows headers. The stub points the hooks at its Windows
 // code; tests, fuzzers and benchmarks point them at memory.
 #pragma once
@@ -32,8 +39,9 @@ static_assert(IO_CHUNK_BYTES <= IO_BUFFER_BYTES, "a chunk fits its buffer");
 
 // Stream bytes not yet consumed: the member's compressed size (less the
 // encryption header) or the blob's size. Signed, like every offset of the
-// program; start-up sets it to -1 before anything is read. Written by the
-// member headers, NextInputByte, the decoder's fast paths and the spanned skip.
+// program; -1 means nothing has been read yet (InitialiseStreams). Written by
+// BeginMemberInput, DecodeBlob, NextInputByte, the decoder's fast paths and
+// the spanned skip.
 extern int32_t InputRemaining;
 
 struct StreamBuffers {
@@ -67,6 +75,15 @@ struct StreamHooks {
     void (*TableMemoryExhausted)();
 };
 
+// The table-memory part of StreamHooks, as the program hands it over at
+// set-up. The member I/O hooks (RefillInput, WriteOutputBuffer) belong to
+// whoever reads members and are not part of it.
+struct TableMemoryHooks {
+    void *(*AllocateTable)(uint32_t size_bytes);  // see StreamHooks
+    void (*ReleaseTable)(void *block);
+    void (*TableMemoryExhausted)();                // must not return
+};
+
 extern StreamBuffers Stream;
 extern StreamHooks StreamCalls;
 
@@ -75,6 +92,26 @@ void ResetStreamBuffers();
 
 // Puts the default hooks back.
 void ResetStreamHooks();
+
+// Readies the decoder for the program's run: Stream.Window, InputBuffer and
+// OutputBuffer become the given blocks (window of WINDOW_BYTES, the others of
+// IO_BUFFER_BYTES each, all zero-filled), the three table-memory hooks of
+// StreamCalls become table_hooks', and InputRemaining becomes -1: nothing read
+// yet. The other fields of Stream and the member I/O hooks are left as they
+// are. The blocks stay the caller's: DetachStreams gives them back.
+void InitialiseStreams(const TableMemoryHooks &table_hooks, uint8_t *window, uint8_t *input_buffer,
+                       uint8_t *output_buffer);
+
+// Gives back the blocks InitialiseStreams took: Stream.Window, InputBuffer and
+// OutputBuffer become null, nothing else changes (the hooks stay). The caller
+// frees the blocks afterwards; no decode may run until the next
+// InitialiseStreams.
+void DetachStreams();
+
+// The member I/O hooks, set by whoever reads members (the extraction run):
+// refill reads a member's next chunk, write consumes a full output chunk (see
+// StreamHooks). The table-memory hooks are left as they are.
+void SetMemberIoHooks(int32_t (*refill)(), void (*write)());
 
 // A member's data begins: InputRemaining = compressed_bytes and nothing is
 // buffered, so the first byte comes from a refill. Called for every member,

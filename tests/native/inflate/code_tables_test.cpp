@@ -1,7 +1,7 @@
 // The table builder: results for complete, incomplete, over-subscribed and
 // empty codes; every symbol reachable by its canonical code through the
 // tables, every bit pattern answered by a filled entry; table memory
-// released, also when it runs out.
+// released, also when it runs out, and the caller's report made then.
 #include <gtest/gtest.h>
 
 #include <csetjmp>
@@ -11,6 +11,18 @@
 #include "inflate_harness.h"
 
 namespace {
+
+int exhausted_reports;
+
+void CountExhaustion()
+{
+    exhausted_reports++;
+}
+
+// The builder's scratch and report, as a caller other than the decoder lends
+// them: a report that returns.
+uint16_t symbols_by_length[LITERAL_SYMBOLS];
+const TableBuildContext COUNTING_BUILD = {symbols_by_length, CountExhaustion};
 
 // Follows bits (next bit in bit 0) through the tables; the consumed count
 // goes to *consumed_bits, and the count of bits the lookups looked at (the
@@ -70,8 +82,8 @@ void ExpectDecodesEverySymbol(const std::vector<uint8_t> &lengths, uint32_t plai
     CodeEntry *table = nullptr;
     uint32_t lookup_bits = requested_bits;
     ASSERT_EQ(int(TableResult::Complete),
-              int(BuildCodeTables(lengths.data(), uint32_t(lengths.size()), plain_count, bases, extra_bits, &table,
-                                  &lookup_bits)))
+              int(BuildCodeTables(COUNTING_BUILD, lengths.data(), uint32_t(lengths.size()), plain_count, bases,
+                                  extra_bits, &table, &lookup_bits)))
         << label;
     ASSERT_NE(nullptr, table) << label;
     uint32_t longest_bits = *std::max_element(lengths.begin(), lengths.end());
@@ -159,8 +171,8 @@ TEST(InflateCodeTables, ResultsAndLookupBits)
     for (const Case &c : cases) {
         CodeEntry *table = reinterpret_cast<CodeEntry *>(1);
         uint32_t lookup_bits = c.requested_bits;
-        TableResult result = BuildCodeTables(c.lengths.data(), uint32_t(c.lengths.size()), uint32_t(c.lengths.size()),
-                                             nullptr, nullptr, &table, &lookup_bits);
+        TableResult result = BuildCodeTables(COUNTING_BUILD, c.lengths.data(), uint32_t(c.lengths.size()),
+                                             uint32_t(c.lengths.size()), nullptr, nullptr, &table, &lookup_bits);
         EXPECT_EQ(int(c.expected), int(result)) << c.name;
         EXPECT_EQ(c.expected_bits, lookup_bits) << c.name;
         EXPECT_EQ(c.has_table, table != nullptr) << c.name;
@@ -176,8 +188,47 @@ TEST(InflateCodeTables, ResultsAndLookupBits)
     EXPECT_EQ(0, DecoderHarness::LiveTables());
 }
 
+// A build that runs out of table memory at the root, at a sub-table and at
+// a nested sub-table: everything built for the code so far is released, the
+// caller's report is made once, and when it returns the result is
+// Oversubscribed with no table.
+TEST(InflateCodeTables, OutOfMemoryFreesTheCodeAndReportsToTheCaller)
+{
+    // Root clamped to 2 bits: the 3- and 4-bit codes sit in a 2-bit sub-table
+    // under prefix 11, the two 5-bit codes in a 1-bit one nested below it.
+    const uint8_t lengths[] = {1, 2, 3, 4, 5, 5};
+    const struct Case {
+        const char *name;
+        int32_t failing_allocation;
+    } cases[] = {{"root", 0}, {"sub-table", 1}, {"nested sub-table", 2}};
+    for (const Case &c : cases) {
+        DecoderHarness harness;
+        exhausted_reports = 0;
+        DecoderHarness::FailAllocation(c.failing_allocation);
+        CodeEntry *table = reinterpret_cast<CodeEntry *>(1);
+        uint32_t lookup_bits = 2;
+        TableResult result = BuildCodeTables(COUNTING_BUILD, lengths, sizeof lengths, sizeof lengths, nullptr,
+                                             nullptr, &table, &lookup_bits);
+        DecoderHarness::FailAllocation(-1);
+        EXPECT_EQ(int(TableResult::Oversubscribed), int(result)) << c.name;
+        EXPECT_EQ(nullptr, table) << c.name;
+        EXPECT_EQ(1, exhausted_reports) << c.name;
+        EXPECT_EQ(0, DecoderHarness::LiveTables()) << c.name << ": tables left behind";
+    }
+    // With memory to spare the same code needs exactly those three tables.
+    DecoderHarness harness;
+    exhausted_reports = 0;
+    CodeEntry *table = nullptr;
+    uint32_t lookup_bits = 2;
+    EXPECT_EQ(int(TableResult::Complete), int(BuildCodeTables(COUNTING_BUILD, lengths, sizeof lengths,
+                                                              sizeof lengths, nullptr, nullptr, &table,
+                                                              &lookup_bits)));
+    EXPECT_EQ(3, DecoderHarness::LiveTables());
+    EXPECT_EQ(0, exhausted_reports);
+    FreeCodeTables(table);
+}
+
 std::jmp_buf exhausted_jump;
-int exhausted_reports;
 
 void JumpOnExhaustion()
 {
