@@ -66,6 +66,13 @@ ToolRun RunTvsfx(const std::vector<std::string> &arguments)
     return RunShell(line);
 }
 
+ToolRun BuildFromDir(const std::string &folder, const std::string &out, const std::vector<std::string> &options)
+{
+    std::vector<std::string> arguments = {"build", "--quiet", "--out", out, "--from-dir", folder};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    return RunTvsfx(arguments);
+}
+
 std::vector<uint8_t> ReadBytes(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -36,6 +36,10 @@ struct ToolRun {
 ToolRun RunShell(const std::string &command_line);
 // Runs tvsfx with these arguments (quoted for the shell here).
 ToolRun RunTvsfx(const std::vector<std::string> &arguments);
+// Runs "tvsfx build --quiet --out <out> --from-dir <folder>" followed by
+// options: the build most tests make. --quiet keeps success silent; refusals
+// still go to err.
+ToolRun BuildFromDir(const std::string &folder, const std::string &out, const std::vector<std::string> &options = {});
 std::string ShellQuote(const std::string &text);
 
 std::vector<uint8_t> ReadBytes(const std::string &path);

@@ -1,6 +1,7 @@
 // The _talvok_ section: appended to the stub as a real PE section without
 // moving anything the stub had, holding the header and the archive up to the
-// end of the file; stubs that cannot be extended that way are refused; and
+// end of the file; stubs that cannot be extended that way, or whose
+// ParameterBlock marker is missing or repeated, are refused; and
 // the result still loads and runs under Wine. Every case runs for both stubs:
 // the 32-bit one (PE32, i386) and the 64-bit one (PE32+, x86-64), whose
 // optional header is 16 bytes longer and whose data directories start at
@@ -42,8 +43,8 @@ protected:
         if (!FileExists(arch.stub))
             GTEST_SKIP() << "no " << arch.name << " stub at \"" << arch.stub << "\"";
         MakeSamplePayload(dir / "payload");
-        ToolRun run = RunTvsfx({"build", "--quiet", "--arch", arch.name, "--out", dir / "setup.exe", "--from-dir",
-                                dir / "payload", "--command", "setup.bat", "--text", "hola"});
+        ToolRun run = BuildFromDir(dir / "payload", dir / "setup.exe",
+                                   {"--arch", arch.name, "--command", "setup.bat", "--text", "hola"});
         ASSERT_EQ(0, run.exit_code) << run.err;
         stub = ReadBytes(arch.stub);
         image = ReadBytes(dir / "setup.exe");
@@ -134,9 +135,16 @@ TEST_P(TalvokSection, ObjdumpReadsTheSectionTable)
     EXPECT_EQ(std::string::npos, run.err.find("warning")) << run.err;
 }
 
-TEST_P(TalvokSection, StubsThatCannotBeExtendedAreRefused)
+// Every way a stub can be unfit: it cannot be extended by a section, or it
+// has no single ParameterBlock to complete. Nothing is written for any.
+TEST_P(TalvokSection, UnusableStubsAreRefused)
 {
     const size_t directories = arch.machine == 0x8664 ? 112 : 96;
+    const size_t marker = ParseParameterBlock(stub).offset;
+    ASSERT_NE(std::string::npos, marker);
+    auto copy_marker = [marker](std::vector<uint8_t> &s, size_t to) {
+        std::copy(s.begin() + marker, s.begin() + marker + 8, s.begin() + to);
+    };
     struct Case {
         const char *name;
         std::function<void(std::vector<uint8_t> &stub)> damage;
@@ -162,14 +170,17 @@ TEST_P(TalvokSection, StubsThatCannotBeExtendedAreRefused)
              s[table_end + 5] = 1;  // something lives where the new header would go
          },
          "in use"},
+        {"no marker", [marker](std::vector<uint8_t> &s) { s[marker + 3] = 0x02; }, "no ParameterBlock"},
+        {"second marker in the DOS stub", [&](std::vector<uint8_t> &s) { copy_marker(s, 0x40); }, "occurs 2 times"},
+        {"second marker at the end", [&](std::vector<uint8_t> &s) { copy_marker(s, s.size() - 8); },
+         "occurs 2 times"},
     };
     for (const Case &c : cases) {
         TempDir work;
         std::vector<uint8_t> damaged = stub;
         c.damage(damaged);
         WriteBytes(work / "stub.exe", damaged);
-        ToolRun run = RunTvsfx({"build", "--stub", work / "stub.exe", "--out", work / "out.exe", "--from-dir",
-                                dir / "payload"});
+        ToolRun run = BuildFromDir(dir / "payload", work / "out.exe", {"--stub", work / "stub.exe"});
         EXPECT_EQ(1, run.exit_code) << c.name;
         EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.name << ": " << run.err;
         EXPECT_EQ(std::vector<std::string>{"stub.exe"}, FolderEntries(work.path())) << c.name;
@@ -178,8 +189,7 @@ TEST_P(TalvokSection, StubsThatCannotBeExtendedAreRefused)
 
 TEST_P(TalvokSection, AnInstallerIsNotAStub)
 {
-    ToolRun run = RunTvsfx({"build", "--stub", dir / "setup.exe", "--out", dir / "again.exe", "--from-dir",
-                            dir / "payload"});
+    ToolRun run = BuildFromDir(dir / "payload", dir / "again.exe", {"--stub", dir / "setup.exe"});
     EXPECT_EQ(1, run.exit_code);
     EXPECT_NE(std::string::npos, run.err.find("already has a _talvok_ section")) << run.err;
     EXPECT_FALSE(FileExists(dir / "again.exe"));
@@ -189,8 +199,7 @@ TEST_P(TalvokSection, AnInstallerIsNotAStub)
 TEST_P(TalvokSection, StubOfAnotherArchitectureIsRefused)
 {
     const char *other = std::string(arch.name) == "x86" ? "x64" : "x86";
-    ToolRun run = RunTvsfx({"build", "--arch", other, "--stub", arch.stub, "--out", dir / "other.exe",
-                            "--from-dir", dir / "payload"});
+    ToolRun run = BuildFromDir(dir / "payload", dir / "other.exe", {"--arch", other, "--stub", arch.stub});
     EXPECT_EQ(1, run.exit_code);
     EXPECT_NE(std::string::npos, run.err.find(std::string("an ") + arch.name + " stub, not " + other)) << run.err;
     EXPECT_FALSE(FileExists(dir / "other.exe"));
@@ -213,9 +222,9 @@ TEST_P(TalvokSection, RunsUnderWine)
             GTEST_SKIP() << "32-bit stub not run: " << probe.out;
     }
     for (const char *flags : {"0x00000000", "0x00000800"}) {
-        ToolRun build = RunTvsfx({"build", "--quiet", "--arch", arch.name, "--out", dir / "wine.exe", "--from-dir",
-                                  dir / "payload", "--command", "setup.bat", "--text", "texto de prueba", "--flags",
-                                  flags});
+        ToolRun build = BuildFromDir(dir / "payload", dir / "wine.exe",
+                                     {"--arch", arch.name, "--command", "setup.bat", "--text", "texto de prueba",
+                                      "--flags", flags});
         ASSERT_EQ(0, build.exit_code) << build.err;
         ToolRun run = RunShell("cd " + ShellQuote(dir.path()) + " && timeout 120 bash " +
                                ShellQuote(std::string(TALVOK_SOURCE_DIR) + "/scripts/wine-run.sh") + " --arch " +

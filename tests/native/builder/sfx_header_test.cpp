@@ -12,45 +12,41 @@ namespace {
 
 class SfxHeader : public ::testing::Test {
 protected:
-    void SetUp() override { MakeSamplePayload(dir / "payload"); }
-
-    ToolRun Build(std::vector<std::string> extra)
-    {
-        std::vector<std::string> arguments = {"build", "--quiet", "--out", dir / "setup.exe", "--from-dir",
-                                              dir / "payload"};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return RunTvsfx(arguments);
-    }
+    void SetUp() override { MakeSamplePayload(payload); }
+    // The header fields of the installer last built at setup.
     std::vector<std::string> Fields()
     {
-        const std::vector<uint8_t> image = ReadBytes(dir / "setup.exe");
+        const std::vector<uint8_t> image = ReadBytes(setup);
         return HeaderFields(image, ParseParameterBlock(image));
     }
     TempDir dir;
+    const std::string payload = dir / "payload";
+    const std::string setup = dir / "setup.exe";  // where each build goes
 };
 
 TEST_F(SfxHeader, EightFieldsInTheirOrder)
 {
-    ToolRun run = Build({"--about", "A", "--command", ".\\SETUP", "--parameters", "-q", "--text", "T",
-                         "--title", "Ti", "--intro", "I?", "--info", "N"});
+    ToolRun run = BuildFromDir(payload, setup, {"--about", "A", "--command", ".\\SETUP", "--parameters", "-q",
+                                                "--text", "T", "--title", "Ti", "--intro", "I?", "--info", "N"});
     ASSERT_EQ(0, run.exit_code) << run.err;
     EXPECT_EQ((std::vector<std::string>{"A", ".\\SETUP", "-q", "", "T", "Ti", "I?", "N"}), Fields());
-    EXPECT_EQ(0x10u, ParseParameterBlock(ReadBytes(dir / "setup.exe")).flags) << "a title sets bit 4";
+    EXPECT_EQ(0x10u, ParseParameterBlock(ReadBytes(setup)).flags) << "a title sets bit 4";
 }
 
-TEST_F(SfxHeader, WithoutTitleField6IsEmptyAndInfoIsTheOptionLine)
+TEST_F(SfxHeader, WithoutTitleHeaderTitleIsEmptyAndHeaderInfoTextIsTheOptionLine)
 {
-    ASSERT_EQ(0, Build({"--command", "setup.bat", "--auto"}).exit_code);
+    ASSERT_EQ(0, BuildFromDir(payload, setup, {"--command", "setup.bat", "--auto"}).exit_code);
     const std::vector<std::string> fields = Fields();
     ASSERT_EQ(8u, fields.size());
-    EXPECT_EQ("", fields[5]);
-    EXPECT_EQ(0x200u, ParseParameterBlock(ReadBytes(dir / "setup.exe")).flags);
-    EXPECT_EQ(0u, fields[7].find("tvsfx --flags 0x00000200")) << fields[7];
-    EXPECT_NE(std::string::npos, fields[7].find("--auto")) << fields[7];
-    EXPECT_NE(std::string::npos, fields[7].find("--command setup.bat")) << fields[7];
+    EXPECT_EQ("", fields[5]) << "the title field";
+    EXPECT_EQ(0x200u, ParseParameterBlock(ReadBytes(setup)).flags);
+    const std::string &info = fields[7];  // the info text
+    EXPECT_EQ(0u, info.find("tvsfx --flags 0x00000200")) << info;
+    EXPECT_NE(std::string::npos, info.find("--auto")) << info;
+    EXPECT_NE(std::string::npos, info.find("--command setup.bat")) << info;
 
     // A title with bit 4 cleared by --flags would be misread by the stub.
-    ToolRun run = Build({"--flags", "0", "--title", "x"});
+    ToolRun run = BuildFromDir(payload, setup, {"--flags", "0", "--title", "x"});
     EXPECT_EQ(1, run.exit_code);
     EXPECT_NE(std::string::npos, run.err.find("bit 4")) << run.err;
     for (const std::string &name : FolderEntries(dir.path()))
@@ -59,17 +55,17 @@ TEST_F(SfxHeader, WithoutTitleField6IsEmptyAndInfoIsTheOptionLine)
 
 TEST_F(SfxHeader, TextsBecomeCodePage1252Bytes)
 {
-    ASSERT_EQ(0, Build({"--text", "Diálogo: ñ € ü", "--title", "Título"}).exit_code);
+    ASSERT_EQ(0, BuildFromDir(payload, setup, {"--text", "Diálogo: ñ € ü", "--title", "Título"}).exit_code);
     EXPECT_EQ("Di\xE1logo: \xF1 \x80 \xFC", Fields()[4]);
     EXPECT_EQ("T\xEDtulo", Fields()[5]);
 
-    ASSERT_EQ(0, Build({"--codepage", "raw", "--text", "\xE1\xF1"}).exit_code);
+    ASSERT_EQ(0, BuildFromDir(payload, setup, {"--codepage", "raw", "--text", "\xE1\xF1"}).exit_code);
     EXPECT_EQ("\xE1\xF1", Fields()[4]) << "raw passes the bytes";
 
-    ToolRun run = Build({"--text", "Łódź"});
+    ToolRun run = BuildFromDir(payload, setup, {"--text", "Łódź"});
     EXPECT_EQ(1, run.exit_code);
     EXPECT_NE(std::string::npos, run.err.find("CP1252")) << run.err;
-    run = Build({"--codepage", "NO-SUCH-CODEPAGE", "--text", "x"});
+    run = BuildFromDir(payload, setup, {"--codepage", "NO-SUCH-CODEPAGE", "--text", "x"});
     EXPECT_EQ(1, run.exit_code);
     EXPECT_NE(std::string::npos, run.err.find("NO-SUCH-CODEPAGE")) << run.err;
 }
@@ -88,19 +84,19 @@ TEST_F(SfxHeader, FieldBounds)
     };
     for (const Case &c : cases) {
         const std::string fits(c.bound - 1, 'x');
-        ToolRun run = Build({c.option, fits});
+        ToolRun run = BuildFromDir(payload, setup, {c.option, fits});
         ASSERT_EQ(0, run.exit_code) << c.option << ": " << run.err;
         EXPECT_EQ(fits, Fields()[c.field]) << c.option;
 
         const std::string over(c.bound, 'y');
         TempDir work;
-        run = RunTvsfx({"build", "--out", work / "out.exe", "--from-dir", dir / "payload", c.option, over});
+        run = BuildFromDir(payload, work / "out.exe", {c.option, over});
         EXPECT_EQ(1, run.exit_code) << c.option;
         EXPECT_NE(std::string::npos, run.err.find(c.option)) << run.err;
         EXPECT_NE(std::string::npos, run.err.find(std::to_string(c.bound - 1))) << run.err;
         EXPECT_TRUE(FolderEntries(work.path()).empty()) << c.option;
 
-        run = Build({c.option, over, "--unchecked-fields"});
+        run = BuildFromDir(payload, setup, {c.option, over, "--unchecked-fields"});
         ASSERT_EQ(0, run.exit_code) << c.option << ": " << run.err;
         EXPECT_EQ(over, Fields()[c.field]) << c.option << " written in full for the stub to refuse";
     }
@@ -114,7 +110,7 @@ TEST_F(SfxHeader, HeaderMustFitTheStubsWorkAreas)
     const std::vector<std::string> long_but_valid = {
         "--about", std::string(515, 'a'), "--intro", std::string(513, 'i'), "--info", std::string(511, 'n'),
         "--text", std::string(256, 't'), "--command", std::string(256, 'c'), "--parameters", std::string(256, 'p')};
-    ToolRun run = Build(long_but_valid);
+    ToolRun run = BuildFromDir(payload, setup, long_but_valid);
     EXPECT_EQ(1, run.exit_code);
     EXPECT_NE(std::string::npos, run.err.find("2315 bytes together, over the stub's limit of 2304")) << run.err;
 
@@ -132,11 +128,11 @@ TEST_F(SfxHeader, HeaderMustFitTheStubsWorkAreas)
         std::vector<std::string> arguments = incompressible;
         if (unchecked)
             arguments.push_back("--unchecked-fields");
-        run = Build(arguments);
+        run = BuildFromDir(payload, setup, arguments);
         EXPECT_EQ(1, run.exit_code);
         EXPECT_NE(std::string::npos, run.err.find("compressed, over the stub's limit of 1500")) << run.err;
     }
-    EXPECT_FALSE(FileExists(dir / "setup.exe"));
+    EXPECT_FALSE(FileExists(setup));
 }
 
 }  // namespace

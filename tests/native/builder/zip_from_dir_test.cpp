@@ -17,16 +17,12 @@ namespace {
 class FromDir : public ::testing::Test {
 protected:
     void SetUp() override { MakeSamplePayload(dir / "payload"); }
-    ToolRun Build(const std::string &folder, const std::string &out)
-    {
-        return RunTvsfx({"build", "--quiet", "--out", out, "--from-dir", folder, "--command", "setup.bat"});
-    }
     TempDir dir;
 };
 
 TEST_F(FromDir, PeerToolsTestAndExtractTheInput)
 {
-    ASSERT_EQ(0, Build(dir / "payload", dir / "setup.exe").exit_code);
+    ASSERT_EQ(0, BuildFromDir(dir / "payload", dir / "setup.exe").exit_code);
     const std::string out = ShellQuote(dir / "setup.exe");
     ToolRun run = RunShell("unzip -t " + out);
     EXPECT_EQ(0, run.exit_code) << run.out << run.err;
@@ -47,7 +43,7 @@ TEST_F(FromDir, MembersAsTheStubReadsThem)
     when.tm_isdst = -1;
     struct utimbuf times = {mktime(&when), mktime(&when)};
     ASSERT_EQ(0, utime((dir / "payload/readme.txt").c_str(), &times));
-    ASSERT_EQ(0, Build(dir / "payload", dir / "setup.exe").exit_code);
+    ASSERT_EQ(0, BuildFromDir(dir / "payload", dir / "setup.exe").exit_code);
 
     const std::vector<uint8_t> image = ReadBytes(dir / "setup.exe");
     const ParameterView block = ParseParameterBlock(image);
@@ -87,7 +83,7 @@ TEST_F(FromDir, MembersAsTheStubReadsThem)
 TEST_F(FromDir, EmptyFolderGivesAnArchiveOfItsEndRecordOnly)
 {
     std::filesystem::create_directories(dir / "nothing");
-    ToolRun run = RunTvsfx({"build", "--out", dir / "empty.exe", "--from-dir", dir / "nothing"});
+    ToolRun run = BuildFromDir(dir / "nothing", dir / "empty.exe");
     ASSERT_EQ(0, run.exit_code) << run.err;
     const std::vector<uint8_t> image = ReadBytes(dir / "empty.exe");
     const ParameterView block = ParseParameterBlock(image);
@@ -103,9 +99,9 @@ TEST_F(FromDir, EmptyFolderGivesAnArchiveOfItsEndRecordOnly)
 TEST_F(FromDir, OutputInsideTheFolderIsLeftOut)
 {
     const std::string out = dir / "payload/setup.exe";
-    ASSERT_EQ(0, Build(dir / "payload", out).exit_code);
+    ASSERT_EQ(0, BuildFromDir(dir / "payload", out).exit_code);
     const std::vector<uint8_t> first = ReadBytes(out);
-    ASSERT_EQ(0, Build(dir / "payload", out).exit_code);
+    ASSERT_EQ(0, BuildFromDir(dir / "payload", out).exit_code);
     EXPECT_TRUE(first == ReadBytes(out));
 }
 
@@ -116,7 +112,7 @@ TEST_F(FromDir, NamesUpTo260BytesInCodePage1252)
     std::filesystem::create_directories(folder + "/" + std::string(200, 'd'));
     WriteText(folder + "/" + longest, "x");
     WriteText(folder + "/café.txt", "y");
-    ASSERT_EQ(0, Build(folder, dir / "names.exe").exit_code);
+    ASSERT_EQ(0, BuildFromDir(folder, dir / "names.exe").exit_code);
     const std::vector<uint8_t> image = ReadBytes(dir / "names.exe");
     const LocalWalk walk = WalkLikeTheStub(image, ParseParameterBlock(image).first_local_header);
     ASSERT_EQ(3u, walk.members.size());
@@ -152,7 +148,7 @@ TEST_F(FromDir, RefusedContents)
         const std::string folder = work / "in";
         std::filesystem::create_directories(folder);
         c.make(folder);
-        ToolRun run = Build(folder, work / "out.exe");
+        ToolRun run = BuildFromDir(folder, work / "out.exe");
         EXPECT_EQ(1, run.exit_code) << c.name;
         EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.name << ": " << run.err;
         EXPECT_EQ(std::vector<std::string>{"in"}, FolderEntries(work.path())) << c.name;

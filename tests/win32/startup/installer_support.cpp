@@ -6,6 +6,10 @@
 
 namespace stub_test {
 
+// The main dialog's controls, as its template numbers them.
+constexpr int ID_MESSAGE = 101;
+constexpr int ID_ABOUT = 112;
+
 std::string Installer(const std::string &variant)
 {
     return std::string(TALVOK_INSTALLERS_DIR) + "\\" + variant + ".exe";
@@ -67,16 +71,16 @@ HWND WaitAnyWindow(uiauto::Process &program)
 
 HWND WaitMainDialog(uiauto::Process &program)
 {
-    const DWORD deadline = GetTickCount() + uiauto::DEFAULT_TIMEOUT_MS;
-    while (static_cast<LONG>(deadline - GetTickCount()) > 0) {
+    HWND dialog = nullptr;
+    auto found_or_ended = [&] {
         for (HWND window : program.Windows())
-            if (GetDlgItem(window, 101) && uiauto::ClassName(window) == "#32770")
-                return window;
-        if (!program.Running())
-            return nullptr;
-        Sleep(uiauto::POLL_INTERVAL_MS);
-    }
-    return nullptr;
+            if (GetDlgItem(window, ID_MESSAGE) && uiauto::ClassName(window) == "#32770") {
+                dialog = window;
+                break;
+            }
+        return dialog || !program.Running();
+    };
+    return WaitUntil(found_or_ended) ? dialog : nullptr;
 }
 
 DWORD PressAndWaitExit(uiauto::Process &program, HWND window, int id)
@@ -92,6 +96,20 @@ bool WaitUntil(const std::function<bool()> &condition, DWORD timeout_ms)
     while (!condition() && static_cast<LONG>(deadline - GetTickCount()) > 0)
         Sleep(uiauto::POLL_INTERVAL_MS);
     return condition();
+}
+
+bool WaitPostedMessagesHandled(HWND dialog)
+{
+    HWND about = GetDlgItem(dialog, ID_ABOUT);
+    if (!about || !PostMessageA(about, BM_SETSTATE, TRUE, 0))
+        return false;
+    const bool handled = WaitUntil([&] {
+        DWORD_PTR state = 0;
+        return SendMessageTimeoutA(about, BM_GETSTATE, 0, 0, SMTO_NORMAL, uiauto::MESSAGE_TIMEOUT_MS, &state) &&
+               (state & BST_PUSHED);
+    });
+    PostMessageA(about, BM_SETSTATE, FALSE, 0);
+    return handled;
 }
 
 }  // namespace stub_test

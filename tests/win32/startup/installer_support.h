@@ -34,7 +34,8 @@ std::string PatchedInstaller(const std::string &variant, const std::string &name
 // The first visible window of the program, waited for; nullptr on timeout.
 HWND WaitAnyWindow(uiauto::Process &program);
 
-// The program's main dialog: the visible dialog with control 101.
+// The program's main dialog: the visible dialog with control 101; nullptr
+// when the limit passes or the program ends first.
 HWND WaitMainDialog(uiauto::Process &program);
 
 // Presses the button with id in window, then waits for the program to exit;
@@ -42,7 +43,19 @@ HWND WaitMainDialog(uiauto::Process &program);
 DWORD PressAndWaitExit(uiauto::Process &program, HWND window, int id);
 
 // Polls condition until it holds or timeout_ms pass; returns its last value.
-// For effects the program produces from posted messages.
-bool WaitUntil(const std::function<bool()> &condition, DWORD timeout_ms = 2000);
+// For effects the program produces from posted messages. The one polling
+// loop of these tests: the other waits are built on it.
+[[nodiscard]] bool WaitUntil(const std::function<bool()> &condition,
+                             DWORD timeout_ms = uiauto::DEFAULT_TIMEOUT_MS);
+
+// Waits until the main dialog has handled every message its thread had been
+// posted before this call, such as the command that starts a run by itself
+// from WM_INITDIALOG. Call it once the dialog is visible, which is after its
+// WM_INITDIALOG. A message sent to the dialog cannot prove this, as sent
+// messages overtake posted ones; instead a marker is posted behind them
+// (BM_SETSTATE on the About button, a highlight and nothing else), and posted
+// messages are handled in the order they came. 1: the marker was handled;
+// 0: it was not within the limit. The highlight is taken back afterwards.
+[[nodiscard]] bool WaitPostedMessagesHandled(HWND dialog);
 
 }  // namespace stub_test

@@ -214,7 +214,7 @@ TEST(PathHelpers, MakeLongNameUsesTheListedName)
     EXPECT_STREQ(folder.File("absent.txt").c_str(), path) << "unchanged when not found";
 }
 
-TEST(PathHelpers, DrivesAndEnvironment)
+TEST(PathHelpers, MappedDrivesAreValidUnmappedOnesAreNot)
 {
     EXPECT_TRUE(IsValidDrive("C:\\anything"));
     char letter[] = "?:\\";
@@ -222,10 +222,14 @@ TEST(PathHelpers, DrivesAndEnvironment)
         letter[0] = c;
         if (GetDriveTypeA(letter) <= DRIVE_NO_ROOT_DIR) {
             EXPECT_FALSE(IsValidDrive(letter)) << letter;
-            break;
+            return;
         }
     }
+    GTEST_SKIP() << "every letter from D: to Y: is mapped in this prefix: no unmapped drive to refuse";
+}
 
+TEST(PathHelpers, ReadEnvironmentGivesTheValueOrNothing)
+{
     ASSERT_TRUE(SetEnvironmentVariableA("TALVOK_TEST_VALUE", "valor"));
     char buffer[16] = {};
     EXPECT_EQ(5u, ReadEnvironment("TALVOK_TEST_VALUE", buffer, sizeof buffer));

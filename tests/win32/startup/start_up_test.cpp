@@ -57,6 +57,8 @@ void ExpectMainDialog(const std::string &path, const std::string &arguments,
 TEST(StartUp, MainDialogShowsTheAuthorsTexts)
 {
     ExpectMainDialog(Installer("base"), "", [](HWND dialog) {
+        // Install still enabled means no start only once nothing is pending.
+        ASSERT_TRUE(WaitPostedMessagesHandled(dialog)) << "the dialog handles no posted messages";
         uiauto::WindowInfo info = uiauto::Describe(dialog);
         EXPECT_EQ("Talvok Self-Extractor - base.exe", info.caption);
         EXPECT_EQ(Ansi("Texto del diálogo de prueba"), uiauto::WindowText(GetDlgItem(dialog, 101)));
@@ -117,11 +119,11 @@ TEST(StartUp, IntroQuestionButtonsAndAnswers)
             bool expected = id == c.buttons[0] || id == c.buttons[1];
             EXPECT_EQ(expected, GetDlgItem(box, id) != nullptr) << "button " << id;
         }
-        ASSERT_TRUE(uiauto::PressButtonId(box, c.press));
+        ASSERT_TRUE(uiauto::PressButtonId(box, c.press)) << uiauto::LastFailure();
         if (c.continues) {
             HWND dialog = WaitMainDialog(program);
             ASSERT_NE(nullptr, dialog) << program.Dump();
-            EXPECT_EQ(0u, PressAndWaitExit(program, dialog, IDCANCEL));
+            EXPECT_EQ(0u, PressAndWaitExit(program, dialog, IDCANCEL)) << uiauto::LastFailure();
         } else {
             uiauto::ExitResult exit = program.WaitExit();
             EXPECT_EQ(uiauto::ExitStatus::Exited, exit.status) << uiauto::LastFailure();
@@ -139,16 +141,15 @@ TEST(StartUp, NoIntroQuestionWhenItsTextIsEmptyOrTheRunIsUnattended)
     uiauto::Process program;
     ASSERT_TRUE(StartInstaller(program, Installer("intro-hidden"))) << uiauto::LastFailure();
     HWND dialog = nullptr;
-    const DWORD deadline = GetTickCount() + uiauto::DEFAULT_TIMEOUT_MS;
-    while (!dialog && static_cast<LONG>(deadline - GetTickCount()) > 0) {
+    auto hidden_dialog = [&] {
         for (HWND window : uiauto::TopLevelWindows(program.Id(), false))
             if (GetDlgItem(window, 101))
                 dialog = window;
-        Sleep(uiauto::POLL_INTERVAL_MS);
-    }
-    ASSERT_NE(nullptr, dialog) << program.Dump();
+        return dialog != nullptr;
+    };
+    ASSERT_TRUE(WaitUntil(hidden_dialog)) << "no dialog, hidden or not\n" << program.Dump();
     HWND install = GetDlgItem(dialog, IDOK);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(install); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(install); })) << "Install stays enabled: no start";
     EXPECT_TRUE(program.Windows().empty()) << program.Dump();
     program.Kill();
 }
@@ -180,9 +181,10 @@ TEST(StartUp, CommandLineSwitches)
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.variant) + " \"" + c.arguments + "\"");
         ExpectMainDialog(Installer(c.variant), c.arguments, [&](HWND dialog) {
+            // The start is posted from WM_INITDIALOG: whether it came or not
+            // shows once the dialog has handled what was posted before now.
+            ASSERT_TRUE(WaitPostedMessagesHandled(dialog)) << "the dialog handles no posted messages";
             HWND install = GetDlgItem(dialog, IDOK);
-            if (c.started)  // the start is posted: wait for it
-                WaitUntil([&] { return !IsWindowEnabled(install); });
             EXPECT_EQ(c.started, !IsWindowEnabled(install));
             LONG cancel_style = GetWindowLongA(GetDlgItem(dialog, IDCANCEL), GWL_STYLE) & 0x0F;
             EXPECT_EQ(c.cancel_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, cancel_style);
@@ -289,26 +291,28 @@ TEST(StartUp, HeaderFieldAtItsBoundFitsAndOneMoreIsAnInternalError)
     // The report goes to the current directory: the program's own folder.
     std::string report = std::string(TALVOK_INSTALLERS_DIR) + "\\TVSFX32.RPT";
     HANDLE old = CreateFileA(report.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written;
-    WriteFile(old, "an older report, longer than the new one will be ........................"
-                   "..........................................................................."
-                   "..........................................................................."
-                   "..........................................................................."
-                   "...........................................................................",
-              375, &written, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, old) << "cannot write " << report << ", error " << GetLastError();
+    DWORD written = 0;
+    const BOOL wrote = WriteFile(old, "an older report, longer than the new one will be ........................"
+                                      "..........................................................................."
+                                      "..........................................................................."
+                                      "..........................................................................."
+                                      "...........................................................................",
+                                 375, &written, nullptr);
     CloseHandle(old);
+    ASSERT_TRUE(wrote && written == 375) << "the older report is not there to be replaced";
 
     uiauto::Process program;
     ASSERT_TRUE(StartInstaller(program, Installer("oversize"))) << uiauto::LastFailure();
     HWND box = WaitAnyWindow(program);
     ASSERT_NE(nullptr, box) << uiauto::LastFailure();
     EXPECT_EQ("Talvok internal error in file sfxhead line 3125", uiauto::MessageBoxText(box));
-    ASSERT_TRUE(uiauto::PressButtonId(box, IDOK));
-    uiauto::WaitClosed(box, 5000);
+    ASSERT_TRUE(uiauto::PressButtonId(box, IDOK)) << uiauto::LastFailure();
+    ASSERT_TRUE(uiauto::WaitClosed(box, 5000)) << "the error box stays after OK\n" << uiauto::LastFailure();
     HWND notice = WaitAnyWindow(program);
     ASSERT_NE(nullptr, notice) << uiauto::LastFailure();
     EXPECT_NE(std::string::npos, uiauto::MessageBoxText(notice).find("TVSFX32.RPT"));
-    EXPECT_EQ(1u, PressAndWaitExit(program, notice, IDOK));
+    EXPECT_EQ(1u, PressAndWaitExit(program, notice, IDOK)) << uiauto::LastFailure();
 
     std::string text = ReadWholeFile(report);
     const std::string first = "Talvok internal error in file sfxhead line 3125\r\n\nCurrent date/time: ";
