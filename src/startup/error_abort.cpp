@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdarg>
+
 #include "fixed_texts.h"
 #include "startup/abort.h"
 #include "startup/byte_helpers.h"
@@ -19,6 +21,19 @@ void ErrorAbort(const char *text)
 void HeaderCorruptAbort()
 {
     ErrorAbort(TEXT_HEADER_CORRUPT);
+}
+
+void ErrorAbortFormatted(int format_place, int full_place, const char *format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    const int failed = FormatStringV(FormatBuffer, BufferSizes[SIZE_FORMAT_BUFFER], format, arguments);
+    va_end(arguments);
+    if (failed)
+        InternalError("sfxhead", format_place);
+    if (lstrlenA(FormatBuffer) >= BufferSizes[SIZE_FORMAT_BUFFER] - 1)
+        InternalError("sfxhead", full_place);
+    ErrorAbort(FormatBuffer);
 }
 
 void ReportReadError(int code)

@@ -29,4 +29,29 @@ enum InternalErrorPlace {
 
     // The main dialog's caption, "%s - %s" of Title and the program's name.
     PLACE_CAPTION = 4100,
+
+    // Member extraction. A pair names the formatting failure, then a text
+    // that fills the whole buffer.
+    PLACE_OUTPUT_PATH = 993,             // the prepared path into OutputPath
+    PLACE_CREATE_ERROR_TEXT = 1002,      // StringId 38 with OutputPath
+    PLACE_CREATE_ERROR_FULL = 1003,
+    PLACE_STATUS_LINE = 1578,            // StringId 44 with the file's name
+    PLACE_WRITE_ERROR_TEXT = 2352,       // StringId 45 with OutputPath
+    PLACE_WRITE_ERROR_FULL = 2353,
+    PLACE_CRC_ERROR_TEXT = 4095,         // StringId 40 with OutputPath and both CRCs
+    PLACE_CRC_ERROR_FULL = 4096,
+
+    // Member names and output paths.
+    PLACE_NAME_TEXT = 1050,              // StringId 38, 42 or 61 with a stored name
+    PLACE_NAME_FULL = 1051,
+    PLACE_TARGET_FOLDER_COPY = 1140,     // TargetFolder into the 517-byte working path
+    PLACE_FOLDER_ERROR_TEXT = 1190,      // StringId 42 or 56 with a path or a drive
+    PLACE_FOLDER_ERROR_FULL = 1191,
+    PLACE_OVERWRITE_QUESTION = 1230,     // StringId 25 with OutputPath into its 320 bytes
+
+    // Passwords.
+    PLACE_PASSWORD_TOO_LONG = 4236,      // StringId 6 for a password over 99 characters
+    PLACE_NO_PASSWORD = 4246,            // StringId 5
+    PLACE_WRONG_PASSWORD = 4249,         // StringId 6
+    PLACE_PASSWORD_COPY = 4952,          // the dialog's text into Password
 };

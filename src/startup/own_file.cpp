@@ -35,7 +35,7 @@ static void AssembleSignature(char *signature, const uint8_t *tail)
     signature[1 + ZIP_SIGNATURE_TAIL_BYTES] = '\0';
 }
 
-static void AssembleSignatures()
+void AssembleSignatures()
 {
     AssembleSignature(SignatureLocalHeader, ZIP_LOCAL_HEADER_TAIL);
     AssembleSignature(SignatureCentralHeader, ZIP_CENTRAL_HEADER_TAIL);
@@ -45,13 +45,20 @@ static void AssembleSignatures()
     AssembleSignature(SignatureDescriptor, ZIP_DATA_DESCRIPTOR_TAIL);
 }
 
-// The decoder's window and the input and output buffers; 0 when all exist.
+// The decoder's work buffers, owned here: PrepareDecoder allocates them and
+// lends them to the decoder, ReleaseOwnFile takes them back and frees them.
+static uint8_t *WindowBlock;
+static uint8_t *InputBlock;
+static uint8_t *OutputBlock;
+
+// The window and the input and output buffers, zero-filled; 0 when all exist.
+// What was allocated is kept for ReleaseOwnFile either way.
 static int AllocateWorkBuffers()
 {
-    Stream.Window = static_cast<uint8_t *>(LocalAlloc(LMEM_ZEROINIT, WINDOW_BYTES));
-    Stream.InputBuffer = static_cast<uint8_t *>(LocalAlloc(LMEM_ZEROINIT, IO_BUFFER_BYTES));
-    Stream.OutputBuffer = static_cast<uint8_t *>(LocalAlloc(LMEM_ZEROINIT, IO_BUFFER_BYTES));
-    return Stream.Window && Stream.InputBuffer && Stream.OutputBuffer ? 0 : 1;
+    WindowBlock = static_cast<uint8_t *>(LocalAlloc(LMEM_ZEROINIT, WINDOW_BYTES));
+    InputBlock = static_cast<uint8_t *>(LocalAlloc(LMEM_ZEROINIT, IO_BUFFER_BYTES));
+    OutputBlock = static_cast<uint8_t *>(LocalAlloc(LMEM_ZEROINIT, IO_BUFFER_BYTES));
+    return WindowBlock && InputBlock && OutputBlock ? 0 : 1;
 }
 
 static void *AllocateTable(uint32_t size_bytes)
@@ -69,13 +76,13 @@ static void ReleaseTable(void *block)
     ErrorAbort(TEXT_NOT_ENOUGH_MEMORY);
 }
 
+static const TableMemoryHooks LOCAL_HEAP_TABLES = {AllocateTable, ReleaseTable, TableMemoryExhausted};
+
 void PrepareDecoder()
 {
     if (AllocateWorkBuffers())
         HeaderCorruptAbort();
-    StreamCalls.AllocateTable = AllocateTable;
-    StreamCalls.ReleaseTable = ReleaseTable;
-    StreamCalls.TableMemoryExhausted = TableMemoryExhausted;
+    InitialiseStreams(LOCAL_HEAP_TABLES, WindowBlock, InputBlock, OutputBlock);
 }
 
 void Initialise()
@@ -101,7 +108,8 @@ void Initialise()
 
 void ReleaseOwnFile()
 {
-    uint8_t **const buffers[] = {&Stream.Window, &Stream.InputBuffer, &Stream.OutputBuffer};
+    DetachStreams();
+    uint8_t **const buffers[] = {&WindowBlock, &InputBlock, &OutputBlock};
     for (uint8_t **buffer : buffers) {
         if (*buffer)
             LocalFree(*buffer);

@@ -20,13 +20,19 @@ extern char SignatureDescriptor[5];
 
 // Runs the initialisation; returns normally, or ends in AbortRun or an
 // internal error.
+// Fills the six Signature arrays from the zip record layouts; the first step
+// of Initialise, and of a test that walks an archive without it.
+void AssembleSignatures();
+
 void Initialise();
 
-// Allocates the decoder's window and the input and output buffers, and points
-// its table allocation at the local heap and its out-of-memory report at an
-// error box and the innermost abort point. Missing memory ends in the
-// header-corrupt abort.
+// Allocates the decoder's window and the input and output buffers and hands
+// them to the decoder (InitialiseStreams) with table memory from the local
+// heap and an out-of-memory report that shows an error box and aborts to the
+// innermost abort point; the decoder then holds nothing read yet. Missing
+// memory ends in the header-corrupt abort, before the decoder is touched.
 void PrepareDecoder();
 
-// Releases the work buffers and closes the program's file if they exist.
+// Takes the work buffers back from the decoder (DetachStreams), frees them and
+// closes the program's file, each if it exists.
 void ReleaseOwnFile();

@@ -1,0 +1,157 @@
+// Member headers (see member_header.h). Each fixed part is read with one
+// _lread; names are read into MemberPath; extra fields, comments and data
+// that are not extracted are stepped over with a seek, never read.
+#include "archive/member_header.h"
+
+#include <windows.h>
+
+#include "archive/member_record.h"
+#include "archive/output_path.h"
+#include "archive/zip_records.h"
+#include "extract/crypt/member_input.h"
+#include "extract/extract_member.h"
+#include "extract/inflate/stream_buffers.h"
+#include "portable/byte_order.h"
+#include "startup/byte_helpers.h"
+#include "startup/error_abort.h"
+#include "startup/internal_error.h"
+#include "startup/internal_error_places.h"
+#include "startup/message_table.h"
+#include "startup/own_file.h"
+
+CurrentMemberFields CurrentMember;
+char MemberPath[PATH_BUFFER_BYTES];
+
+// Read-error codes of the fixed parts and the names.
+constexpr int READ_ERROR_NAME = 1;
+constexpr int READ_ERROR_LOCAL_HEADER = 4;
+constexpr int READ_ERROR_CENTRAL_HEADER = 6;
+constexpr int READ_ERROR_END_RECORD = 7;
+
+// The fixed parts after their signatures.
+constexpr size_t LOCAL_FIXED_BYTES = LOCAL_HEADER_BYTES - ZIP_SIGNATURE_BYTES;    // 26
+constexpr size_t CENTRAL_FIXED_BYTES = CENTRAL_HEADER_BYTES - ZIP_SIGNATURE_BYTES;  // 42
+constexpr size_t END_FIXED_BYTES = END_RECORD_BYTES - ZIP_SIGNATURE_BYTES;  // 18
+static_assert(LOCAL_FIXED_BYTES == 26 && CENTRAL_FIXED_BYTES == 42 && END_FIXED_BYTES == 18,
+              "fixed parts as the records define them");
+
+constexpr uint16_t METHOD_AES = 99;
+constexpr uint16_t FLAG_ENCRYPTED_MEMBER = 0x0001;
+constexpr uint16_t FLAG_DESCRIPTOR = 0x0008;
+
+static void ReadFixed(uint8_t *buffer, size_t count_bytes, int read_error)
+{
+    if (_lread(ArchiveFile, buffer, static_cast<UINT>(count_bytes)) != count_bytes)
+        ReportReadError(read_error);
+}
+
+static void SkipBytes(LONG count_bytes)
+{
+    _llseek(ArchiveFile, count_bytes, FILE_CURRENT);
+}
+
+// Reads a name of name_bytes into MemberPath; over the limit ends the run
+// with StringId 61 before anything is read.
+static void ReadName(uint32_t name_bytes)
+{
+    if (name_bytes > MEMBER_NAME_MAX_BYTES)
+        ErrorAbort(Message(MSG_NAME_TOO_LONG));
+    if (_lread(ArchiveFile, MemberPath, name_bytes) != name_bytes)
+        ReportReadError(READ_ERROR_NAME);
+    MemberPath[name_bytes] = '\0';
+}
+
+static void DecodeLocalHeader(const uint8_t *fixed)
+{
+    // Offsets in the record count its signature; the fixed part starts after it.
+    const uint8_t *record = fixed - ZIP_SIGNATURE_BYTES;
+    CurrentMember.VersionLow = record[LH_VERSION_NEEDED];
+    CurrentMember.VersionHigh = record[LH_VERSION_NEEDED + 1];
+    CurrentMember.Flags = ReadLe16(record + LH_FLAGS);
+    CurrentMember.Method = ReadLe16(record + LH_METHOD);
+    CurrentMember.Time = ReadLe16(record + LH_TIME);
+    CurrentMember.Date = ReadLe16(record + LH_DATE);
+    CurrentMember.Crc = ReadLe32(record + LH_CRC);
+    CurrentMember.CompressedBytes = ReadLe32(record + LH_COMPRESSED_SIZE);
+    CurrentMember.UncompressedBytes = ReadLe32(record + LH_UNCOMPRESSED_SIZE);
+    CurrentMember.NameBytes = ReadLe16(record + LH_NAME_LENGTH);
+    CurrentMember.ExtraBytes = ReadLe16(record + LH_EXTRA_LENGTH);
+    CurrentMember.DescriptorFollows = (CurrentMember.Flags & FLAG_DESCRIPTOR) ? 1 : 0;
+
+    ResetMemberRecord((CurrentMember.Flags & FLAG_ENCRYPTED_MEMBER) != 0);
+    MemberRecord.compressed_bytes = CurrentMember.CompressedBytes;
+    MemberRecord.uncompressed_bytes = CurrentMember.UncompressedBytes;
+    MemberRecord.crc32 = CurrentMember.Crc;
+    // Signed, like every offset: a size of 2 GiB or more reads nothing.
+    BeginMemberInput(static_cast<int32_t>(CurrentMember.CompressedBytes));
+}
+
+static void CopyNameToOutputPath()
+{
+    if (CopyString(OutputPath, sizeof OutputPath, MemberPath))
+        InternalError("sfxhead", PLACE_OUTPUT_PATH);
+}
+
+static void ProcessDirectoryEntry()
+{
+    CopyNameToOutputPath();
+    CreateFolders();
+    // An empty directory entry may still carry an empty deflate stream.
+    if (CurrentMember.UncompressedBytes == 0 && static_cast<int32_t>(CurrentMember.CompressedBytes) > 0)
+        SkipBytes(static_cast<LONG>(CurrentMember.CompressedBytes));
+}
+
+static void ProcessFileEntry()
+{
+    CopyNameToOutputPath();
+    BuildOutputPath();
+    CreateFolders();
+    if (DecideOverwrite() == OverwriteDecision::StepOver) {
+        SkipBytes(static_cast<LONG>(CurrentMember.CompressedBytes));
+        return;
+    }
+    if (CurrentMember.Flags & FLAG_ENCRYPTED_MEMBER)
+        AcceptMemberPassword();
+    ExtractMember();
+}
+
+void ProcessMember()
+{
+    uint8_t record[LOCAL_HEADER_BYTES];
+    ReadFixed(record + ZIP_SIGNATURE_BYTES, LOCAL_FIXED_BYTES, READ_ERROR_LOCAL_HEADER);
+    DecodeLocalHeader(record + ZIP_SIGNATURE_BYTES);
+    ReadName(CurrentMember.NameBytes);
+    SkipBytes(CurrentMember.ExtraBytes);
+
+    // AES members carry their real method in an extra field this program
+    // does not read: refused rather than copied out as ciphertext.
+    if (CurrentMember.Method == METHOD_AES)
+        ErrorAbort(Message(MSG_UNSUPPORTED_METHOD));
+    // Names that would write outside the target folder are refused before
+    // anything is created for them.
+    if (IsUnsafeMemberName(MemberPath))
+        ErrorAbortFormatted(PLACE_NAME_TEXT, PLACE_NAME_FULL, Message(MSG_CANNOT_CREATE_FILE), MemberPath);
+
+    const char *last = CurrentMember.NameBytes ? MemberPath + CurrentMember.NameBytes - 1 : MemberPath;
+    if (CurrentMember.NameBytes && (*last == '/' || *last == '\\'))
+        ProcessDirectoryEntry();
+    else
+        ProcessFileEntry();
+    if (CurrentMember.DescriptorFollows)
+        SkipBytes(DATA_DESCRIPTOR_BYTES);
+}
+
+void SkipCentralEntry()
+{
+    uint8_t record[CENTRAL_HEADER_BYTES];
+    ReadFixed(record + ZIP_SIGNATURE_BYTES, CENTRAL_FIXED_BYTES, READ_ERROR_CENTRAL_HEADER);
+    ReadName(ReadLe16(record + CH_NAME_LENGTH));
+    SkipBytes(static_cast<LONG>(ReadLe16(record + CH_EXTRA_LENGTH)) + ReadLe16(record + CH_COMMENT_LENGTH));
+}
+
+void SkipEndRecord()
+{
+    uint8_t record[END_RECORD_BYTES];
+    ReadFixed(record + ZIP_SIGNATURE_BYTES, END_FIXED_BYTES, READ_ERROR_END_RECORD);
+    SkipBytes(ReadLe16(record + ER_COMMENT_LENGTH));
+}

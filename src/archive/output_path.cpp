@@ -1,0 +1,164 @@
+// Output paths (see output_path.h). Every path built here passes through a
+// 517-byte working buffer, so a too-long path is measured before it is cut.
+#include "archive/output_path.h"
+
+#include <windows.h>
+
+#include "archive/member_header.h"
+#include "extract/extract_member.h"
+#include "extract/output_writer.h"
+#include "fixed_texts.h"
+#include "portable/parameter_block.h"
+#include "startup/abort.h"
+#include "startup/byte_helpers.h"
+#include "startup/error_abort.h"
+#include "startup/internal_error.h"
+#include "startup/internal_error_places.h"
+#include "startup/message_table.h"
+#include "startup/parameter_block_data.h"
+#include "startup/path_helpers.h"
+#include "ui/meter/meter.h"
+
+char TargetFolder[PATH_BUFFER_BYTES];
+int OverwriteWithoutAsking = 1;
+
+constexpr size_t WORKING_PATH_BYTES = 517;
+constexpr size_t OVERWRITE_QUESTION_BYTES = 320;
+constexpr int ID_METER = 201;
+
+static bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool IsUnsafeMemberName(const char *name)
+{
+    if (IsSeparator(name[0]) && IsSeparator(name[1]))
+        return true;  // \\server\share or //server/share
+    const char *component = IsSeparator(name[0]) ? name + 1 : name;
+    if (*component == '\0')
+        return true;
+    for (const char *p = component;; p = CharNextA(p)) {
+        if (*p == ':')
+            return true;  // a drive, or an alternate data stream
+        if (*p == '\0' || IsSeparator(*p)) {
+            if (p - component == 2 && component[0] == '.' && component[1] == '.')
+                return true;
+            if (*p == '\0')
+                return false;
+            component = p + 1;
+        }
+    }
+}
+
+// TargetFolder with a trailing separator unless it is empty, into working.
+static void StartFromTargetFolder(char *working)
+{
+    if (CopyString(working, WORKING_PATH_BYTES, TargetFolder))
+        InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
+    if (working[0] && !IsSeparator(*LastChar(working)))
+        if (AppendString(working, WORKING_PATH_BYTES, "\\"))
+            InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
+}
+
+static void ReplaceSlashes(char *path)
+{
+    for (char *p = path; *p; p = CharNextA(p))
+        if (*p == '/')
+            *p = '\\';
+}
+
+void BuildOutputPath()
+{
+    if (TargetFolder[0]) {
+        char working[WORKING_PATH_BYTES];
+        StartFromTargetFolder(working);
+        const char *name = IsSeparator(MemberPath[0]) ? MemberPath + 1 : MemberPath;
+        if (lstrlenA(working) + lstrlenA(name) + 1 > OUTPUT_PATH_MAX_CHARS + 1)
+            ErrorAbortFormatted(PLACE_NAME_TEXT, PLACE_NAME_FULL, Message(MSG_CANNOT_CREATE_FILE), MemberPath);
+        if (AppendString(working, WORKING_PATH_BYTES, name) || CopyString(MemberPath, sizeof MemberPath, working))
+            InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
+    }
+    ReplaceSlashes(MemberPath);
+}
+
+// Past the server and share of a network path (both separators skipped).
+static char *PastShare(char *path)
+{
+    char *p = path + 2;
+    for (int part = 0; part < 2; part++) {
+        while (*p && !IsSeparator(*p))
+            p = CharNextA(p);
+        if (*p)
+            p++;
+    }
+    return p;
+}
+
+void CreateFolders()
+{
+    char working[WORKING_PATH_BYTES];
+    const bool directory_entry = MemberPath[0] && IsSeparator(*LastChar(MemberPath));
+    if (directory_entry) {
+        StartFromTargetFolder(working);
+        if (lstrlenA(working) + lstrlenA(MemberPath) + 1 > OUTPUT_PATH_MAX_CHARS + 1)
+            ErrorAbortFormatted(PLACE_FOLDER_ERROR_TEXT, PLACE_FOLDER_ERROR_FULL, Message(MSG_CANNOT_CREATE_FOLDER),
+                                MemberPath);
+        if (AppendString(working, WORKING_PATH_BYTES, MemberPath))
+            InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
+    } else if (CopyString(working, WORKING_PATH_BYTES, MemberPath)) {
+        InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
+    }
+
+    if (IsAsciiLetter(static_cast<unsigned char>(working[0])) && working[1] == ':' && !IsValidDrive(working)) {
+        const char drive[2] = {working[0], '\0'};
+        ErrorAbortFormatted(PLACE_FOLDER_ERROR_TEXT, PLACE_FOLDER_ERROR_FULL, Message(MSG_INVALID_DRIVE), drive);
+    }
+
+    char *next = working;
+    if (IsSeparator(working[0]) && IsSeparator(working[1]))
+        next = PastShare(working);
+    else if (IsSeparator(working[0]))
+        next = working + 1;
+    char *last_separator = FindLastSeparator(working);
+    if (!last_separator || last_separator < next)
+        return;
+    char *stop = last_separator + 1;
+
+    while (next < stop) {
+        while (*next && !IsSeparator(*next))
+            next = CharNextA(next);
+        const char cut = *next;
+        *next = '\0';
+        const bool drive_only = IsAsciiLetter(static_cast<unsigned char>(working[0])) && working[1] == ':' &&
+                                working[2] == '\0';
+        if (working[0] && ProbePath(working) != 0 && !drive_only && MakeDirectory(working) != 0)
+            ErrorAbortFormatted(PLACE_FOLDER_ERROR_TEXT, PLACE_FOLDER_ERROR_FULL, Message(MSG_CANNOT_CREATE_FOLDER),
+                                working);
+        if (cut)
+            *next++ = '\\';
+    }
+}
+
+OverwriteDecision DecideOverwrite()
+{
+    if (OverwriteWithoutAsking || ProbePath(MemberPath) != 0)
+        return OverwriteDecision::Extract;
+    if (MeterInUse && !(ParameterFlags() & FLAG_UNATTENDED) && MainWindow) {
+        SendDlgItemMessageA(MainWindow, ID_METER, METER_SETPOS,
+                            static_cast<WORD>(ProgressPercent(BytesWritten, ParameterField32(PB_TOTAL_SIZE))), 0);
+        InvalidateRect(GetDlgItem(MainWindow, ID_METER), nullptr, FALSE);
+        UpdateWindow(MainWindow);
+    }
+    if (CopyString(OutputPath, sizeof OutputPath, MemberPath))
+        InternalError("sfxhead", PLACE_OUTPUT_PATH);
+    char question[OVERWRITE_QUESTION_BYTES];
+    if (FormatString(question, sizeof question, Message(MSG_OVERWRITE_QUESTION), OutputPath) ||
+        lstrlenA(question) >= static_cast<int>(sizeof question) - 1)
+        InternalError("sfxhead", PLACE_OVERWRITE_QUESTION);
+    switch (MessageBoxA(MainWindow, question, TEXT_CAPTION, MB_YESNOCANCEL)) {
+    case IDCANCEL:
+        AbortRun(1);
+    case IDYES:
+        return OverwriteDecision::Extract;
+    default:
+        return OverwriteDecision::StepOver;
+    }
+}

@@ -1,0 +1,71 @@
+// Member input and the password check (see member_input.h). The keys are set
+// up by the check and run on through the member's data, refill by refill.
+#include "extract/crypt/member_input.h"
+
+#include <windows.h>
+
+#include "archive/member_header.h"
+#include "archive/member_record.h"
+#include "archive/zip_records.h"
+#include "extract/crypt/zip_cipher.h"
+#include "extract/inflate/stream_buffers.h"
+#include "startup/byte_helpers.h"
+#include "startup/error_abort.h"
+#include "startup/internal_error_places.h"
+#include "startup/message_table.h"
+#include "startup/own_file.h"
+
+char *Password;
+
+constexpr int READ_ERROR_MEMBER_DATA = 2;
+constexpr int READ_ERROR_ENCRYPTION_HEADER = 14;
+
+int32_t RefillInput()
+{
+    FillBytes(Stream.InputBuffer, 0, IO_CHUNK_BYTES);
+    if (InputRemaining <= 0) {
+        Stream.InputAvailable = 0;
+        return 0;
+    }
+    const UINT wanted_bytes = InputRemaining < static_cast<int32_t>(IO_CHUNK_BYTES)
+                                  ? static_cast<UINT>(InputRemaining)
+                                  : IO_CHUNK_BYTES;
+    const UINT count = _lread(ArchiveFile, Stream.InputBuffer, wanted_bytes);
+    // A member whose data would end past the archive's end is a short read
+    // here, never a read past the buffer.
+    if (count != wanted_bytes)
+        ReportReadError(READ_ERROR_MEMBER_DATA);
+    Stream.InputCursor = Stream.InputBuffer;
+    if (MemberRecord.flags & MEMBER_ENCRYPTED)
+        DecryptBytes(Stream.InputBuffer, count);
+    Stream.InputAvailable = static_cast<int32_t>(count) - 1;
+    return static_cast<int32_t>(count);
+}
+
+int CheckMemberPassword()
+{
+    if (!Password)
+        return 1;
+    uint8_t header[ZIP_ENCRYPTION_HEADER_BYTES];
+    if (_lread(ArchiveFile, header, sizeof header) != sizeof header)
+        ReportReadError(READ_ERROR_ENCRYPTION_HEADER);
+    InputRemaining -= static_cast<int32_t>(sizeof header);
+    InitKeys(Password);
+    DecryptBytes(header, sizeof header);
+    // With a data descriptor the archiver knew no CRC when it wrote the
+    // header, so the check byte is the DOS time's high byte.
+    const uint8_t expected = CurrentMember.DescriptorFollows ? static_cast<uint8_t>(CurrentMember.Time >> 8)
+                                                             : static_cast<uint8_t>(CurrentMember.Crc >> 24);
+    return header[sizeof header - 1] == expected ? 0 : 1;
+}
+
+void AcceptMemberPassword()
+{
+    if (Password && lstrlenA(Password) > PASSWORD_MAX_CHARS)
+        ErrorAbortFormatted(PLACE_PASSWORD_TOO_LONG, PLACE_PASSWORD_TOO_LONG, "%s", Message(MSG_WRONG_PASSWORD));
+    if (CheckMemberPassword() == 0)
+        return;
+    if (!Password)
+        ErrorAbortFormatted(PLACE_NO_PASSWORD, PLACE_NO_PASSWORD, "%s", Message(MSG_NO_PASSWORD));
+    ErrorAbortFormatted(PLACE_WRONG_PASSWORD, PLACE_WRONG_PASSWORD, "%s", Message(MSG_WRONG_PASSWORD));
+}

@@ -1,0 +1,129 @@
+// Member extraction (see extract_member.h).
+#include "extract/extract_member.h"
+
+#include "archive/member_header.h"
+#include "extract/crc32.h"
+#include "extract/inflate/inflate.h"
+#include "extract/inflate/stream_buffers.h"
+#include "extract/output_writer.h"
+#include "portable/parameter_block.h"
+#include "startup/byte_helpers.h"
+#include "startup/error_abort.h"
+#include "startup/internal_error.h"
+#include "startup/internal_error_places.h"
+#include "startup/message_table.h"
+#include "startup/parameter_block_data.h"
+#include "startup/path_helpers.h"
+
+char OutputPath[PATH_BUFFER_BYTES];
+HFILE OutputFile;
+
+constexpr uint16_t METHOD_STORED = 0;
+constexpr uint16_t METHOD_DEFLATE = 8;
+constexpr uint16_t METHOD_DEFLATE64 = 9;
+constexpr size_t STATUS_LINE_BYTES = 290;
+constexpr int ID_STATUS = 109;
+
+void CloseOutputFile()
+{
+    if (OutputFile) {
+        _lclose(OutputFile);
+        OutputFile = 0;
+    }
+}
+
+void ClampDosTime(WORD *dos_date, WORD *dos_time)
+{
+    WORD seconds = *dos_time & 0x1F, minutes = (*dos_time >> 5) & 0x3F, hours = *dos_time >> 11;
+    if (seconds > 29)
+        seconds = 29;
+    if (minutes > 59)
+        minutes = 59;
+    if (hours > 23)
+        hours = 23;
+    *dos_time = static_cast<WORD>(hours << 11 | minutes << 5 | seconds);
+    WORD day = *dos_date & 0x1F, month = (*dos_date >> 5) & 0x0F, year = *dos_date >> 9;
+    if (day == 0)
+        day = 1;
+    if (month == 0)
+        month = 1;
+    else if (month > 12)
+        month = 12;
+    *dos_date = static_cast<WORD>(year << 9 | month << 5 | day);
+}
+
+static void CreateOutputFile()
+{
+    if (CopyString(OutputPath, sizeof OutputPath, MemberPath))
+        InternalError("sfxhead", PLACE_OUTPUT_PATH);
+    OutputFile = _lcreat(OutputPath, 0);
+    if (OutputFile == HFILE_ERROR) {
+        OutputFile = 0;
+        ErrorAbortFormatted(PLACE_CREATE_ERROR_TEXT, PLACE_CREATE_ERROR_FULL, Message(MSG_CANNOT_CREATE_FILE),
+                            OutputPath);
+    }
+}
+
+static void ShowStatusLine()
+{
+    char line[STATUS_LINE_BYTES];
+    if (FormatString(line, sizeof line, Message(MSG_UNZIPPING), FileNamePart(OutputPath)))
+        InternalError("sfxhead", PLACE_STATUS_LINE);
+    if (!MeterInUse && !(ParameterFlags() & FLAG_UNATTENDED) && MainWindow) {
+        SetDlgItemTextA(MainWindow, ID_STATUS, line);
+        InvalidateRect(GetDlgItem(MainWindow, ID_STATUS), nullptr, FALSE);
+    }
+}
+
+static void SetOutputFileTime()
+{
+    WORD date = CurrentMember.Date, time = CurrentMember.Time;
+    ClampDosTime(&date, &time);
+    SetFileTimes(reinterpret_cast<HANDLE>(static_cast<intptr_t>(OutputFile)), date, time);
+}
+
+// Stored data: every byte of the member's input, chunk by chunk.
+static void CopyStored()
+{
+    uint8_t byte;
+    while (NextInputByte(byte)) {
+        *Stream.OutputPointer++ = byte;
+        if (++Stream.OutputFill == IO_CHUNK_BYTES)
+            WriteOutputBuffer();
+    }
+}
+
+uint32_t ExtractMember()
+{
+    RunningCrc = CRC32_INITIAL;
+    Stream.OutputFill = 0;
+    Stream.OutputPointer = Stream.OutputBuffer;
+    CreateOutputFile();
+    if (CurrentMember.CompressedBytes > 0) {
+        switch (CurrentMember.Method) {
+        case METHOD_STORED:
+            ShowStatusLine();
+            CopyStored();
+            break;
+        case METHOD_DEFLATE:
+        case METHOD_DEFLATE64:
+            ShowStatusLine();
+            // Damage shows as a CRC mismatch below.
+            (void)InflateStream(CurrentMember.Method == METHOD_DEFLATE64 ? 1 : 0);
+            break;
+        default:
+            ErrorAbort(Message(MSG_UNSUPPORTED_METHOD));
+        }
+    }
+    if (Stream.OutputFill > 0) {
+        UpdateCrc(Stream.OutputBuffer, Stream.OutputFill);
+        CheckWrite(_lwrite(OutputFile, reinterpret_cast<LPCCH>(Stream.OutputBuffer), Stream.OutputFill));
+    }
+    SetOutputFileTime();
+    CloseOutputFile();
+    RunningCrc = ~RunningCrc;
+    if (RunningCrc != CurrentMember.Crc)
+        ErrorAbortFormatted(PLACE_CRC_ERROR_TEXT, PLACE_CRC_ERROR_FULL, Message(MSG_BAD_CRC), OutputPath,
+                            static_cast<unsigned long>(RunningCrc), static_cast<unsigned long>(CurrentMember.Crc));
+    return RunningCrc;
+}
