@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "archive/member_header.h"
+#include "archive/read_error_codes.h"
 #include "extract/crypt/member_input.h"
 #include "extract/extract_member.h"
 #include "extract/inflate/stream_buffers.h"
@@ -21,8 +22,6 @@
 #include "startup/run_state.h"
 
 int RunActive;
-
-constexpr int READ_ERROR_SIGNATURE = 9;
 
 enum class RecordKind { LocalHeader, CentralHeader, EndRecord, SpanningMarker, Unknown };
 

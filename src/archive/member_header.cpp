@@ -7,6 +7,7 @@
 
 #include "archive/member_record.h"
 #include "archive/output_path.h"
+#include "archive/read_error_codes.h"
 #include "archive/zip_records.h"
 #include "extract/crypt/member_input.h"
 #include "extract/extract_member.h"
@@ -22,12 +23,6 @@
 CurrentMemberFields CurrentMember;
 char MemberPath[PATH_BUFFER_BYTES];
 
-// Read-error codes of the fixed parts and the names.
-constexpr int READ_ERROR_NAME = 1;
-constexpr int READ_ERROR_LOCAL_HEADER = 4;
-constexpr int READ_ERROR_CENTRAL_HEADER = 6;
-constexpr int READ_ERROR_END_RECORD = 7;
-
 // The fixed parts after their signatures.
 constexpr size_t LOCAL_FIXED_BYTES = LOCAL_HEADER_BYTES - ZIP_SIGNATURE_BYTES;    // 26
 constexpr size_t CENTRAL_FIXED_BYTES = CENTRAL_HEADER_BYTES - ZIP_SIGNATURE_BYTES;  // 42
@@ -35,9 +30,7 @@ constexpr size_t END_FIXED_BYTES = END_RECORD_BYTES - ZIP_SIGNATURE_BYTES;  // 1
 static_assert(LOCAL_FIXED_BYTES == 26 && CENTRAL_FIXED_BYTES == 42 && END_FIXED_BYTES == 18,
               "fixed parts as the records define them");
 
-constexpr uint16_t METHOD_AES = 99;
-constexpr uint16_t FLAG_ENCRYPTED_MEMBER = 0x0001;
-constexpr uint16_t FLAG_DESCRIPTOR = 0x0008;
+constexpr uint16_t METHOD_AES = 99;  // real method in an extra field this program does not read
 
 static void ReadFixed(uint8_t *buffer, size_t count_bytes, int read_error)
 {
@@ -54,7 +47,7 @@ static void SkipBytes(LONG count_bytes)
 // with StringId 61 before anything is read.
 static void ReadName(uint32_t name_bytes)
 {
-    if (name_bytes > MEMBER_NAME_MAX_BYTES)
+    if (name_bytes > ZIP_NAME_MAX_BYTES)
         ErrorAbort(Message(MSG_NAME_TOO_LONG));
     if (_lread(ArchiveFile, MemberPath, name_bytes) != name_bytes)
         ReportReadError(READ_ERROR_NAME);
@@ -76,9 +69,9 @@ static void DecodeLocalHeader(const uint8_t *fixed)
     CurrentMember.UncompressedBytes = ReadLe32(record + LH_UNCOMPRESSED_SIZE);
     CurrentMember.NameBytes = ReadLe16(record + LH_NAME_LENGTH);
     CurrentMember.ExtraBytes = ReadLe16(record + LH_EXTRA_LENGTH);
-    CurrentMember.DescriptorFollows = (CurrentMember.Flags & FLAG_DESCRIPTOR) ? 1 : 0;
+    CurrentMember.DescriptorFollows = (CurrentMember.Flags & ZIP_FLAG_DESCRIPTOR) ? 1 : 0;
 
-    ResetMemberRecord((CurrentMember.Flags & FLAG_ENCRYPTED_MEMBER) != 0);
+    ResetMemberRecord((CurrentMember.Flags & ZIP_FLAG_ENCRYPTED) != 0);
     MemberRecord.compressed_bytes = CurrentMember.CompressedBytes;
     MemberRecord.uncompressed_bytes = CurrentMember.UncompressedBytes;
     MemberRecord.crc32 = CurrentMember.Crc;
@@ -110,7 +103,7 @@ static void ProcessFileEntry()
         SkipBytes(static_cast<LONG>(CurrentMember.CompressedBytes));
         return;
     }
-    if (CurrentMember.Flags & FLAG_ENCRYPTED_MEMBER)
+    if (CurrentMember.Flags & ZIP_FLAG_ENCRYPTED)
         AcceptMemberPassword();
     ExtractMember();
 }

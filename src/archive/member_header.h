@@ -26,8 +26,6 @@ extern CurrentMemberFields CurrentMember;
 // turned in place into the output path of a file entry.
 extern char MemberPath[PATH_BUFFER_BYTES];
 
-constexpr uint32_t MEMBER_NAME_MAX_BYTES = 260;
-
 // After a local header's signature: reads the header, name and extra field,
 // extracts the member or steps over it, and leaves the archive at the next
 // record. Ends the run on every failure.

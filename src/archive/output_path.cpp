@@ -8,37 +8,31 @@
 #include "extract/extract_member.h"
 #include "extract/output_writer.h"
 #include "fixed_texts.h"
-#include "portable/parameter_block.h"
 #include "startup/abort.h"
 #include "startup/byte_helpers.h"
 #include "startup/error_abort.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
 #include "startup/message_table.h"
-#include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
-#include "ui/meter/meter.h"
 
 char TargetFolder[PATH_BUFFER_BYTES];
 int OverwriteWithoutAsking = 1;
 
 constexpr size_t WORKING_PATH_BYTES = 517;
 constexpr size_t OVERWRITE_QUESTION_BYTES = 320;
-constexpr int ID_METER = 201;
-
-static bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 bool IsUnsafeMemberName(const char *name)
 {
-    if (IsSeparator(name[0]) && IsSeparator(name[1]))
+    if (IsPathSeparator(name[0]) && IsPathSeparator(name[1]))
         return true;  // \\server\share or //server/share
-    const char *component = IsSeparator(name[0]) ? name + 1 : name;
+    const char *component = IsPathSeparator(name[0]) ? name + 1 : name;
     if (*component == '\0')
         return true;
     for (const char *p = component;; p = CharNextA(p)) {
         if (*p == ':')
             return true;  // a drive, or an alternate data stream
-        if (*p == '\0' || IsSeparator(*p)) {
+        if (*p == '\0' || IsPathSeparator(*p)) {
             if (p - component == 2 && component[0] == '.' && component[1] == '.')
                 return true;
             if (*p == '\0')
@@ -53,7 +47,7 @@ static void StartFromTargetFolder(char *working)
 {
     if (CopyString(working, WORKING_PATH_BYTES, TargetFolder))
         InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
-    if (working[0] && !IsSeparator(*LastChar(working)))
+    if (working[0] && !IsPathSeparator(*LastChar(working)))
         if (AppendString(working, WORKING_PATH_BYTES, "\\"))
             InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
 }
@@ -70,7 +64,7 @@ void BuildOutputPath()
     if (TargetFolder[0]) {
         char working[WORKING_PATH_BYTES];
         StartFromTargetFolder(working);
-        const char *name = IsSeparator(MemberPath[0]) ? MemberPath + 1 : MemberPath;
+        const char *name = IsPathSeparator(MemberPath[0]) ? MemberPath + 1 : MemberPath;
         if (lstrlenA(working) + lstrlenA(name) + 1 > OUTPUT_PATH_MAX_CHARS + 1)
             ErrorAbortFormatted(PLACE_NAME_TEXT, PLACE_NAME_FULL, Message(MSG_CANNOT_CREATE_FILE), MemberPath);
         if (AppendString(working, WORKING_PATH_BYTES, name) || CopyString(MemberPath, sizeof MemberPath, working))
@@ -84,7 +78,7 @@ static char *PastShare(char *path)
 {
     char *p = path + 2;
     for (int part = 0; part < 2; part++) {
-        while (*p && !IsSeparator(*p))
+        while (*p && !IsPathSeparator(*p))
             p = CharNextA(p);
         if (*p)
             p++;
@@ -95,7 +89,7 @@ static char *PastShare(char *path)
 void CreateFolders()
 {
     char working[WORKING_PATH_BYTES];
-    const bool directory_entry = MemberPath[0] && IsSeparator(*LastChar(MemberPath));
+    const bool directory_entry = MemberPath[0] && IsPathSeparator(*LastChar(MemberPath));
     if (directory_entry) {
         StartFromTargetFolder(working);
         if (lstrlenA(working) + lstrlenA(MemberPath) + 1 > OUTPUT_PATH_MAX_CHARS + 1)
@@ -113,9 +107,9 @@ void CreateFolders()
     }
 
     char *next = working;
-    if (IsSeparator(working[0]) && IsSeparator(working[1]))
+    if (IsPathSeparator(working[0]) && IsPathSeparator(working[1]))
         next = PastShare(working);
-    else if (IsSeparator(working[0]))
+    else if (IsPathSeparator(working[0]))
         next = working + 1;
     char *last_separator = FindLastSeparator(working);
     if (!last_separator || last_separator < next)
@@ -123,7 +117,7 @@ void CreateFolders()
     char *stop = last_separator + 1;
 
     while (next < stop) {
-        while (*next && !IsSeparator(*next))
+        while (*next && !IsPathSeparator(*next))
             next = CharNextA(next);
         const char cut = *next;
         *next = '\0';
@@ -141,12 +135,8 @@ OverwriteDecision DecideOverwrite()
 {
     if (OverwriteWithoutAsking || ProbePath(MemberPath) != 0)
         return OverwriteDecision::Extract;
-    if (MeterInUse && !(ParameterFlags() & FLAG_UNATTENDED) && MainWindow) {
-        SendDlgItemMessageA(MainWindow, ID_METER, METER_SETPOS,
-                            static_cast<WORD>(ProgressPercent(BytesWritten, ParameterField32(PB_TOTAL_SIZE))), 0);
-        InvalidateRect(GetDlgItem(MainWindow, ID_METER), nullptr, FALSE);
-        UpdateWindow(MainWindow);
-    }
+    if (MeterInUse)
+        UpdateMeter();  // the question shows over a current meter
     if (CopyString(OutputPath, sizeof OutputPath, MemberPath))
         InternalError("sfxhead", PLACE_OUTPUT_PATH);
     char question[OVERWRITE_QUESTION_BYTES];

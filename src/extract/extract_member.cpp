@@ -2,6 +2,7 @@
 #include "extract/extract_member.h"
 
 #include "archive/member_header.h"
+#include "archive/zip_records.h"
 #include "extract/crc32.h"
 #include "extract/inflate/inflate.h"
 #include "extract/inflate/stream_buffers.h"
@@ -14,15 +15,12 @@
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
+#include "ui/main_dialog.h"
 
 char OutputPath[PATH_BUFFER_BYTES];
 HFILE OutputFile;
 
-constexpr uint16_t METHOD_STORED = 0;
-constexpr uint16_t METHOD_DEFLATE = 8;
-constexpr uint16_t METHOD_DEFLATE64 = 9;
 constexpr size_t STATUS_LINE_BYTES = 290;
-constexpr int ID_STATUS = 109;
 
 void CloseOutputFile()
 {
@@ -82,13 +80,14 @@ static void SetOutputFileTime()
     SetFileTimes(reinterpret_cast<HANDLE>(static_cast<intptr_t>(OutputFile)), date, time);
 }
 
-// Stored data: every byte of the member's input, chunk by chunk.
+// Stored data: every byte of the member's input, in runs as long as the
+// input buffer and the output chunk allow, written a full chunk at a time.
 static void CopyStored()
 {
-    uint8_t byte;
-    while (NextInputByte(byte)) {
-        *Stream.OutputPointer++ = byte;
-        if (++Stream.OutputFill == IO_CHUNK_BYTES)
+    while (uint32_t taken_bytes = TakeInputBytes(Stream.OutputPointer, IO_CHUNK_BYTES - Stream.OutputFill)) {
+        Stream.OutputPointer += taken_bytes;
+        Stream.OutputFill += taken_bytes;
+        if (Stream.OutputFill == IO_CHUNK_BYTES)
             WriteOutputBuffer();
     }
 }
@@ -101,24 +100,22 @@ uint32_t ExtractMember()
     CreateOutputFile();
     if (CurrentMember.CompressedBytes > 0) {
         switch (CurrentMember.Method) {
-        case METHOD_STORED:
+        case ZIP_METHOD_STORED:
             ShowStatusLine();
             CopyStored();
             break;
-        case METHOD_DEFLATE:
-        case METHOD_DEFLATE64:
+        case ZIP_METHOD_DEFLATE:
+        case ZIP_METHOD_DEFLATE64:
             ShowStatusLine();
             // Damage shows as a CRC mismatch below.
-            (void)InflateStream(CurrentMember.Method == METHOD_DEFLATE64 ? 1 : 0);
+            (void)InflateStream(CurrentMember.Method == ZIP_METHOD_DEFLATE64 ? 1 : 0);
             break;
         default:
             ErrorAbort(Message(MSG_UNSUPPORTED_METHOD));
         }
     }
-    if (Stream.OutputFill > 0) {
-        UpdateCrc(Stream.OutputBuffer, Stream.OutputFill);
-        CheckWrite(_lwrite(OutputFile, reinterpret_cast<LPCCH>(Stream.OutputBuffer), Stream.OutputFill));
-    }
+    if (Stream.OutputFill > 0)
+        WriteOutputChunk();  // the last, partial chunk: not counted for progress
     SetOutputFileTime();
     CloseOutputFile();
     RunningCrc = ~RunningCrc;

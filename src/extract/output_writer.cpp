@@ -14,6 +14,7 @@
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/run_state.h"
+#include "ui/main_dialog.h"
 #include "ui/meter/meter.h"
 
 uint32_t BytesWritten;
@@ -21,8 +22,6 @@ uint32_t LastProgressMark;
 int MeterInUse;
 
 constexpr uint32_t PROGRESS_STEP_BYTES = 0x10000;
-constexpr int ID_METER = 201;
-constexpr uint32_t FLAG_NO_PROGRESS = FLAG_UNATTENDED;  // bit 22 hides every progress update
 
 void ResetProgress()
 {
@@ -39,13 +38,9 @@ uint32_t ProgressPercent(uint32_t bytes_written, uint32_t total_bytes)
     return bytes_written / (total_bytes / 100);
 }
 
-static void AdvanceProgress()
+void UpdateMeter()
 {
-    BytesWritten += Stream.OutputFill;
-    if (BytesWritten < LastProgressMark + PROGRESS_STEP_BYTES)
-        return;
-    LastProgressMark = BytesWritten;
-    if (ParameterFlags() & FLAG_NO_PROGRESS)
+    if (ParameterFlags() & FLAG_UNATTENDED)
         return;
     const uint32_t total_bytes = ParameterField32(PB_TOTAL_SIZE);
     if (MeterInUse && total_bytes != 0)
@@ -57,6 +52,22 @@ static void AdvanceProgress()
     }
 }
 
+// Counts a full chunk; the meter moves at most once per PROGRESS_STEP_BYTES.
+static void AdvanceProgress()
+{
+    BytesWritten += Stream.OutputFill;
+    if (BytesWritten < LastProgressMark + PROGRESS_STEP_BYTES)
+        return;
+    LastProgressMark = BytesWritten;
+    UpdateMeter();
+}
+
+void WriteOutputChunk()
+{
+    UpdateCrc(Stream.OutputBuffer, Stream.OutputFill);
+    CheckWrite(_lwrite(OutputFile, reinterpret_cast<LPCCH>(Stream.OutputBuffer), Stream.OutputFill));
+}
+
 void WriteOutputBuffer()
 {
     if (Stream.MemoryOutput) {
@@ -64,8 +75,7 @@ void WriteOutputBuffer()
         return;
     }
     AdvanceProgress();
-    UpdateCrc(Stream.OutputBuffer, Stream.OutputFill);
-    CheckWrite(_lwrite(OutputFile, reinterpret_cast<LPCCH>(Stream.OutputBuffer), Stream.OutputFill));
+    WriteOutputChunk();
     Stream.OutputPointer = Stream.OutputBuffer;
     Stream.OutputFill = 0;
 }

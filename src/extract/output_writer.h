@@ -21,6 +21,16 @@ void ResetProgress();
 // empties it.
 void WriteOutputBuffer();
 
+// Writes the current chunk (OutputFill bytes at OutputBuffer) after folding
+// it into RunningCrc, and checks the write (CheckWrite). The buffer is left
+// as it is.
+void WriteOutputChunk();
+
+// Brings the meter up to date with BytesWritten and repaints it at once: the
+// position is sent when the meter is in use and the total size is known;
+// nothing at all with flags bit 22.
+void UpdateMeter();
+
 // Takes what _lwrite returned for the current chunk of OutputFill bytes: a
 // short or failed write ends the run with the write-error message; a full
 // one runs the cancellation poll, and a confirmed cancel ends the run.

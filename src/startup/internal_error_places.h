@@ -48,10 +48,4 @@ enum InternalErrorPlace {
     PLACE_FOLDER_ERROR_TEXT = 1190,      // StringId 42 or 56 with a path or a drive
     PLACE_FOLDER_ERROR_FULL = 1191,
     PLACE_OVERWRITE_QUESTION = 1230,     // StringId 25 with OutputPath into its 320 bytes
-
-    // Passwords.
-    PLACE_PASSWORD_TOO_LONG = 4236,      // StringId 6 for a password over 99 characters
-    PLACE_NO_PASSWORD = 4246,            // StringId 5
-    PLACE_WRONG_PASSWORD = 4249,         // StringId 6
-    PLACE_PASSWORD_COPY = 4952,          // the dialog's text into Password
 };

@@ -14,10 +14,6 @@
 #include "startup/path_helpers.h"
 #include "startup/run_state.h"
 
-constexpr int ID_ABOUT_BUTTON = 112;
-constexpr int ID_ICON = 120;
-constexpr int ID_MESSAGE = 101;
-constexpr int ID_METER = 201;
 constexpr int CAPTION_BYTES = 300;
 
 static void HideForUnattendedRun(HWND dialog)

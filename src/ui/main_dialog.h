@@ -3,4 +3,13 @@
 
 #include <windows.h>
 
+// The main dialog's controls that other modules reach: the message text, the
+// status line that names the member being unpacked, the about/info button,
+// the icon, and the progress meter.
+constexpr int ID_MESSAGE = 101;
+constexpr int ID_STATUS = 109;
+constexpr int ID_ABOUT_BUTTON = 112;
+constexpr int ID_ICON = 120;
+constexpr int ID_METER = 201;
+
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

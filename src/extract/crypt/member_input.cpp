@@ -6,23 +6,18 @@
 
 #include "archive/member_header.h"
 #include "archive/member_record.h"
+#include "archive/read_error_codes.h"
 #include "archive/zip_records.h"
 #include "extract/crypt/zip_cipher.h"
 #include "extract/inflate/stream_buffers.h"
-#include "startup/byte_helpers.h"
 #include "startup/error_abort.h"
-#include "startup/internal_error_places.h"
 #include "startup/message_table.h"
 #include "startup/own_file.h"
 
 char *Password;
 
-constexpr int READ_ERROR_MEMBER_DATA = 2;
-constexpr int READ_ERROR_ENCRYPTION_HEADER = 14;
-
 int32_t RefillInput()
 {
-    FillBytes(Stream.InputBuffer, 0, IO_CHUNK_BYTES);
     if (InputRemaining <= 0) {
         Stream.InputAvailable = 0;
         return 0;
@@ -62,10 +57,8 @@ int CheckMemberPassword()
 void AcceptMemberPassword()
 {
     if (Password && lstrlenA(Password) > PASSWORD_MAX_CHARS)
-        ErrorAbortFormatted(PLACE_PASSWORD_TOO_LONG, PLACE_PASSWORD_TOO_LONG, "%s", Message(MSG_WRONG_PASSWORD));
+        ErrorAbort(Message(MSG_WRONG_PASSWORD));
     if (CheckMemberPassword() == 0)
         return;
-    if (!Password)
-        ErrorAbortFormatted(PLACE_NO_PASSWORD, PLACE_NO_PASSWORD, "%s", Message(MSG_NO_PASSWORD));
-    ErrorAbortFormatted(PLACE_WRONG_PASSWORD, PLACE_WRONG_PASSWORD, "%s", Message(MSG_WRONG_PASSWORD));
+    ErrorAbort(Message(Password ? MSG_WRONG_PASSWORD : MSG_NO_PASSWORD));
 }

@@ -11,7 +11,8 @@ constexpr int PASSWORD_MAX_CHARS = 99;  // a longer password fails every member
 
 // The decoder's input hook: reads the member's next chunk (at most
 // IO_CHUNK_BYTES, never past InputRemaining) into the input buffer,
-// decrypting it when the member is encrypted. Returns the count and leaves
+// decrypting it when the member is encrypted. The buffer is not cleared
+// first: a short read ends the run, so no byte past the count is ever taken. Returns the count and leaves
 // InputAvailable at count - 1; 0 when the member has no bytes left. A read
 // that comes up short ends the run with read-error code 2.
 int32_t RefillInput();

@@ -105,6 +105,33 @@ uint32_t NextInputByte(uint8_t &byte)
     return 8;
 }
 
+uint32_t TakeInputBytes(uint8_t *destination, uint32_t max_bytes)
+{
+    if (InputRemaining <= 0) {
+        Inflate.InputExhausted = 1;
+        return 0;
+    }
+    // Bytes at InputCursor: InputAvailable, or after a refill all the count
+    // (a refill leaves InputAvailable one short for NextInputByte's first take).
+    uint32_t available_bytes;
+    if (Stream.InputAvailable > 0) {
+        available_bytes = static_cast<uint32_t>(Stream.InputAvailable);
+    } else if (Stream.MemoryOutput || StreamCalls.RefillInput() <= 0) {
+        Inflate.InputExhausted = 1;
+        return 0;
+    } else {
+        available_bytes = static_cast<uint32_t>(Stream.InputAvailable) + 1;
+    }
+    uint32_t taken_bytes = available_bytes < max_bytes ? available_bytes : max_bytes;
+    if (taken_bytes > static_cast<uint32_t>(InputRemaining))
+        taken_bytes = static_cast<uint32_t>(InputRemaining);
+    std::memcpy(destination, Stream.InputCursor, taken_bytes);
+    Stream.InputCursor += taken_bytes;
+    Stream.InputAvailable = static_cast<int32_t>(available_bytes - taken_bytes);
+    InputRemaining -= static_cast<int32_t>(taken_bytes);
+    return taken_bytes;
+}
+
 void FlushWindow(uint32_t count_bytes)
 {
     const uint8_t *next = Stream.Window;

@@ -127,6 +127,13 @@ void BeginMemberInput(int32_t compressed_bytes);
 // advances and InputAvailable and InputRemaining drop by one.
 [[nodiscard]] uint32_t NextInputByte(uint8_t &byte);
 
+// Takes up to max_bytes (> 0) of the stream at once into destination, as that
+// many NextInputByte calls would (refilling once when the buffer is used
+// up), but never more than the buffer holds: returns the count, 0 at the
+// stream's end or when a refill delivers nothing (Inflate.InputExhausted is
+// then set). For copying stored data.
+[[nodiscard]] uint32_t TakeInputBytes(uint8_t *destination, uint32_t max_bytes);
+
 // Moves the first count_bytes bytes of the window to OutputPointer as
 // described above (count_bytes <= WINDOW_BYTES). In memory mode, output that
 // would pass OutputLimit is cut at it, OutputOverrun and

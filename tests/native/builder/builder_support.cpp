@@ -404,7 +404,7 @@ std::string MakePeerZip(const TempDir &work, const std::string &name, const std:
     WriteText(folder + "/far.txt", words + std::string(600, '-') + words);
 
     const std::string zip = work / name;
-    ToolRun run = RunShell("cd " + ShellQuote(folder) + " || exit 1\nexport ZIP=" + ShellQuote(zip) + "\n" + command +
+    ToolRun run = RunShell("cd " + ShellQuote(folder) + " || exit 1\nexport OUT_ZIP=" + ShellQuote(zip) + "\n" + command +
                            "\n");
     if (run.exit_code != 0 || !fs::is_regular_file(zip)) {
         ADD_FAILURE() << name << ": the peer tool failed (exit " << run.exit_code << ")\n"

@@ -140,8 +140,9 @@ void MakeSamplePayload(const std::string &folder);
 // Makes the archive work/name with a peer tool. command is a shell script
 // run in a fresh folder holding the sample payload and far.txt (about 80 KB
 // of text whose second half repeats the first from 40 KB back, so a
-// Deflate64 writer reaches past deflate's window), with ZIP set to the
-// archive's path, e.g. "7z a -tzip -mm=Deflate64 \"$ZIP\" .". Returns the
+// Deflate64 writer reaches past deflate's window), with OUT_ZIP set to
+// the archive's path, e.g. "7z a -tzip -mm=Deflate64 \"$OUT_ZIP\" .". (Not
+// ZIP: Info-ZIP zip reads its default options from that variable.) Returns the
 // path; a failing command is a test failure and gives "".
 std::string MakePeerZip(const TempDir &work, const std::string &name, const std::string &command);
 

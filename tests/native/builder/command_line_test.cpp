@@ -60,7 +60,7 @@ TEST_F(Flags, FlagsWordIsTakenAsWritten)
     EXPECT_EQ(0x00242812u, FlagsOf({"--flags", "0x00242812", "--title", "T"}));
     EXPECT_EQ(0x00000A00u, FlagsOf({"--flags", "0x800", "--auto"})) << "switches add their bits";
     EXPECT_EQ(0x00001000u, FlagsOf({"--flags=4096", "--wait-name", "x"})) << "nothing derived";
-    const std::string encrypted = MakePeerZip(dir, "secret.zip", "zip -q -r -P secret \"$ZIP\" .");
+    const std::string encrypted = MakePeerZip(dir, "secret.zip", "zip -q -r -P secret \"$OUT_ZIP\" .");
     ASSERT_FALSE(encrypted.empty());
     EXPECT_EQ(0x100u, FlagsOf({}, "--from-zip", encrypted)) << "the encryption bit, derived";
     EXPECT_EQ(0u, FlagsOf({"--flags", "0"}, "--from-zip", encrypted)) << "not even the encryption bit";

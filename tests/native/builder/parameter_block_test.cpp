@@ -109,7 +109,7 @@ TEST_F(ParameterBlock, SameInputSameBytes)
 
     // And from a zip archive: Python's zipfile writes the same one twice, at
     // fixed dates, its central directory in reverse file order.
-    const char *const write_zip = R"(python3 - "$ZIP" <<'EOF'
+    const char *const write_zip = R"(python3 - "$OUT_ZIP" <<'EOF'
 import sys, zipfile
 z = zipfile.ZipFile(sys.argv[1], 'w')
 for name, text in [('b.txt', 'b' * 5000), ('a/c.txt', open('readme.txt').read()), ('a/', '')]:

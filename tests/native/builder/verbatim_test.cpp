@@ -128,7 +128,7 @@ TEST(Verbatim, SoundArchiveIsRebased)
         if (std::string(arch) == "x64" && std::string(TALVOK_STUB64_EXE).empty())
             continue;
         TempDir work;
-        const std::string zip = MakePeerZip(work, "sound.zip", "zip -q -r \"$ZIP\" .");
+        const std::string zip = MakePeerZip(work, "sound.zip", "zip -q -r \"$OUT_ZIP\" .");
         ASSERT_FALSE(zip.empty());
         const std::vector<uint8_t> original = ReadBytes(zip);
         const Built built = BuildVerbatim(work, zip, {"--arch", arch});
@@ -215,7 +215,7 @@ void ApplyDamage(std::vector<uint8_t> &zip, Damage damage)
 
 TEST(Verbatim, DamagedAndUnusualArchivesAreTakenAsTheyAre)
 {
-    const char *const zip_r = "zip -q -r \"$ZIP\" .";
+    const char *const zip_r = "zip -q -r \"$OUT_ZIP\" .";
     const DamageCase cases[] = {
         // The directory still names every member; the stub's walk stops at once.
         {"local signature broken", zip_r, nullptr, Damage::LocalSignature, true, true, Total::Central, true, 0,
@@ -224,27 +224,26 @@ TEST(Verbatim, DamagedAndUnusualArchivesAreTakenAsTheyAre)
         // comes from the local headers, which all parse.
         {"central header broken", zip_r, nullptr, Damage::SecondCentralHeader, true, true, Total::Local, false, 0,
          false, "local headers that parse"},
-        {"bzip2 (method 12)", "zip -q -r -Z bzip2 \"$ZIP\" .", nullptr, Damage::None, true, true, Total::Central,
+        {"bzip2 (method 12)", "zip -q -r -Z bzip2 \"$OUT_ZIP\" .", nullptr, Damage::None, true, true, Total::Central,
          false, 0, true, "headers of the central directory"},
         // Written to a pipe: zero sizes in the local headers, descriptors
-        // after the data (bit 3), kept as they are. (zip reads options from
-        // $ZIP, which would name the archive once more.)
-        {"streamed", "OUT=$ZIP && unset ZIP && zip -q -r - . | cat >\"$OUT\"", nullptr, Damage::None, true, true, Total::Central, true, 0,
+        // after the data (bit 3), kept as they are.
+        {"streamed", "zip -q -r - . | cat >\"$OUT_ZIP\"", nullptr, Damage::None, true, true, Total::Central, true, 0,
          true, "headers of the central directory"},
         // The end record holds the Zip64 mark 0xFFFFFFFF for the directory
         // offset, which points nowhere: nothing is re-based, and the total
         // is the first local header's Zip64 mark, the walk stopping there.
-        {"Zip64", "zip -q -r -fz \"$ZIP\" .", nullptr, Damage::None, true, false, Total::Local, true, 0, false,
+        {"Zip64", "zip -q -r -fz \"$OUT_ZIP\" .", nullptr, Damage::None, true, false, Total::Local, true, 0, false,
          "local headers that parse"},
         {"directory outside", zip_r, nullptr, Damage::DirectoryOutside, true, false, Total::Local, true, 0, false,
          "local headers that parse"},
-        {"trailer", "zip -q -r \"$ZIP\" . && printf 'PK bytes after the end record' >>\"$ZIP\"", nullptr,
+        {"trailer", "zip -q -r \"$OUT_ZIP\" . && printf 'PK bytes after the end record' >>\"$OUT_ZIP\"", nullptr,
          Damage::None, true, true, Total::Central, false, 0, false, "headers of the central directory"},
         {"truncated", zip_r, nullptr, Damage::TruncateHalf, false, false, Total::Local, true, 0, false,
          "local headers that parse"},
-        {"truncated, encrypted", "zip -q -r -P secret \"$ZIP\" .", nullptr, Damage::TruncateHalf, false, false,
+        {"truncated, encrypted", "zip -q -r -P secret \"$OUT_ZIP\" .", nullptr, Damage::TruncateHalf, false, false,
          Total::Local, true, 0x100, false, "local headers that parse"},
-        {"encrypted", "zip -q -r -P secret \"$ZIP\" .", nullptr, Damage::None, true, true, Total::Central, false,
+        {"encrypted", "zip -q -r -P secret \"$OUT_ZIP\" .", nullptr, Damage::None, true, true, Total::Central, false,
          0x100, false, "headers of the central directory"},
         {"garbage", nullptr, Garbage, Damage::None, false, false, Total::None, false, 0, false, "neither"},
         {"empty file", nullptr, Nothing, Damage::None, false, false, Total::None, false, 0, false, "neither"},
@@ -318,7 +317,7 @@ TEST(Verbatim, NeedsFromZip)
 TEST(Verbatim, BuildIsReproducible)
 {
     TempDir work;
-    std::vector<uint8_t> zip = ReadBytes(MakePeerZip(work, "made.zip", "zip -q -r -P secret \"$ZIP\" ."));
+    std::vector<uint8_t> zip = ReadBytes(MakePeerZip(work, "made.zip", "zip -q -r -P secret \"$OUT_ZIP\" ."));
     ApplyDamage(zip, Damage::SecondCentralHeader);
     WriteBytes(work / "input.zip", zip);
     std::vector<uint8_t> images[2];

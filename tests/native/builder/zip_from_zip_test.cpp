@@ -148,7 +148,7 @@ bool HasUtf8Name(const std::vector<CentralMember> &members, const std::vector<ui
 }
 
 // Python's zipfile, with the central directory written in reverse file order.
-const char kReversedCentral[] = R"(python3 - "$ZIP" <<'EOF'
+const char kReversedCentral[] = R"(python3 - "$OUT_ZIP" <<'EOF'
 import os, sys, zipfile
 z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)
 for root, folders, files in os.walk('.'):
@@ -162,7 +162,7 @@ EOF)";
 // Python's zipfile, forcing a Zip64 extra into the local header of a small
 // member (newer versions also put 0xFFFFFFFF in its size fields); the
 // central directory needs no Zip64.
-const char kZip64LocalHeader[] = R"(python3 - "$ZIP" <<'EOF'
+const char kZip64LocalHeader[] = R"(python3 - "$OUT_ZIP" <<'EOF'
 import sys, zipfile
 z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)
 with z.open('far.txt', 'w', force_zip64=True) as f:
@@ -182,15 +182,15 @@ TEST(FromZip, ArchivesMadeByPeersAreRebased)
         const char *password;
         uint32_t flags;
     } const cases[] = {
-        {"deflate64.zip", "7z a -tzip -mm=Deflate64 \"$ZIP\" .", HasDeflate64Member, "", 0},
-        {"zipcrypto-7z.zip", "7z a -tzip -psecret -mem=ZipCrypto \"$ZIP\" .", HasEncryptedMember, "secret", 0x100},
+        {"deflate64.zip", "7z a -tzip -mm=Deflate64 \"$OUT_ZIP\" .", HasDeflate64Member, "", 0},
+        {"zipcrypto-7z.zip", "7z a -tzip -psecret -mem=ZipCrypto \"$OUT_ZIP\" .", HasEncryptedMember, "secret", 0x100},
         // Info-ZIP sets bit 3 on encrypted members even in a file it can seek.
-        {"zipcrypto-zip.zip", "zip -q -r -P secret \"$ZIP\" .", HasEncryptedMember, "secret", 0x100},
+        {"zipcrypto-zip.zip", "zip -q -r -P secret \"$OUT_ZIP\" .", HasEncryptedMember, "secret", 0x100},
         {"reversed-central.zip", kReversedCentral, CentralOrderDiffers, "", 0},
-        {"trailer.zip", "zip -q -r \"$ZIP\" . && printf 'bytes after the end record' >>\"$ZIP\"",
+        {"trailer.zip", "zip -q -r \"$OUT_ZIP\" . && printf 'bytes after the end record' >>\"$OUT_ZIP\"",
          BytesAfterEndRecord, "", 0},
         {"zip64-local.zip", kZip64LocalHeader, HasZip64LocalExtra, "", 0},
-        {"utf8-7z.zip", "printf 'x' >'grüße.txt' && 7z a -tzip \"$ZIP\" .", HasUtf8Name, "", 0},
+        {"utf8-7z.zip", "printf 'x' >'grüße.txt' && 7z a -tzip \"$OUT_ZIP\" .", HasUtf8Name, "", 0},
     };
     for (const Case &c : cases) {
         TempDir work;
@@ -231,7 +231,7 @@ TEST(FromZip, StreamedArchivesGetTrueSizes)
 
     std::vector<std::string> names = {"plain.zip", "secret.zip", "python.zip"};
     // A jar tool writes descriptors for its deflated members, to a file too.
-    if (HaveTool("jar") && !MakePeerZip(work, "jar.zip", "jar cfM \"$ZIP\" .").empty())
+    if (HaveTool("jar") && !MakePeerZip(work, "jar.zip", "jar cfM \"$OUT_ZIP\" .").empty())
         names.push_back("jar.zip");
 
     for (const std::string &name : names) {
@@ -326,11 +326,11 @@ TEST(FromZip, WhatTheExtractorCannotReadIsRefused)
         const char *command;
         const char *message;
     } peer[] = {
-        {"zip64.zip", "zip -q -r -fz \"$ZIP\" .", "a Zip64 archive"},
-        {"bzip2.zip", "7z a -tzip -mm=BZip2 \"$ZIP\" .", "method 12 (bzip2)"},
-        {"lzma.zip", "7z a -tzip -mm=LZMA \"$ZIP\" .", "method 14 (LZMA)"},
-        {"ppmd.zip", "7z a -tzip -mm=PPMd \"$ZIP\" .", "method 98 (PPMd)"},
-        {"text.zip", "cat readme.txt >\"$ZIP\"", "not a zip archive"},
+        {"zip64.zip", "zip -q -r -fz \"$OUT_ZIP\" .", "a Zip64 archive"},
+        {"bzip2.zip", "7z a -tzip -mm=BZip2 \"$OUT_ZIP\" .", "method 12 (bzip2)"},
+        {"lzma.zip", "7z a -tzip -mm=LZMA \"$OUT_ZIP\" .", "method 14 (LZMA)"},
+        {"ppmd.zip", "7z a -tzip -mm=PPMd \"$OUT_ZIP\" .", "method 98 (PPMd)"},
+        {"text.zip", "cat readme.txt >\"$OUT_ZIP\"", "not a zip archive"},
     };
     for (const auto &c : peer) {
         TempDir work;

@@ -24,24 +24,14 @@
 #include "startup/own_file.h"
 #include "startup/parameter_block_data.h"
 #include "startup/run_state.h"
+#include "support/test_files.h"
 #include "uiauto.h"
 
 namespace {
 
-std::string Archives(const std::string &name) { return std::string(TALVOK_ARCHIVES_DIR) + "\\" + name; }
+using namespace stub_test;
 
-std::string ReadAll(const std::string &path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string content(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!content.empty())
-        ReadFile(file, &content[0], static_cast<DWORD>(content.size()), &read, nullptr);
-    CloseHandle(file);
-    return content;
-}
+std::string Archives(const std::string &name) { return std::string(TALVOK_ARCHIVES_DIR) + "\\" + name; }
 
 FILETIME WriteTime(const std::string &path)
 {
@@ -73,7 +63,8 @@ void ExpectSameTree(const std::string &expected, const std::string &actual, cons
                 << label << ": no folder " << got;
             ExpectSameTree(want, got, label);
         } else {
-            EXPECT_TRUE(ReadAll(want) == ReadAll(got)) << label << ": " << got << " differs";
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(got.c_str())) << label << ": no file " << got;
+            EXPECT_TRUE(ReadWholeFile(want) == ReadWholeFile(got)) << label << ": " << got << " differs";
             // Both programs take the DOS time as local time: unzip with the
             // zone's rule for the file's date, the stub (as the system's own
             // LocalFileTimeToFileTime does) with the rule in force now. Each
@@ -152,8 +143,8 @@ protected:
     // into a fresh folder named after it; returns the run's result.
     int Run(const std::string &installer, const std::string &folder)
     {
-        const std::string content = ReadAll(installer);
-        const size_t block = content.find(std::string("KDX\x01sfx\x02", 8));
+        const std::string content = ReadWholeFile(installer);
+        const size_t block = FindBlock(std::vector<uint8_t>(content.begin(), content.end()));
         if (block == std::string::npos)
             return -1;
         CopyMemory(ParameterBlock, content.data() + block, PARAMETER_BLOCK_BYTES);
@@ -162,9 +153,7 @@ protected:
         ArchiveFile = _lopen(installer.c_str(), OF_SHARE_DENY_WRITE);
         if (ArchiveFile == HFILE_ERROR)
             return -1;
-        char full[MAX_PATH];
-        GetFullPathNameA(folder.c_str(), sizeof full, full, nullptr);
-        lstrcpynA(TargetFolder, full, sizeof TargetFolder);
+        lstrcpynA(TargetFolder, FullPath(folder).c_str(), sizeof TargetFolder);
         ResetProgress();
         return ExtractionRun();
     }
@@ -181,9 +170,7 @@ TEST_F(ExtractionRunTest, PeerArchivesComeOutAsUnzipMakesThem)
         EXPECT_EQ(0, Run(Archives(std::string(name) + ".exe"), folder)) << name;
         const std::vector<std::string> &texts = boxes.Stop();
         EXPECT_TRUE(texts.empty()) << name << ": " << (texts.empty() ? "" : texts[0]);
-        char full[MAX_PATH];
-        GetFullPathNameA(folder.c_str(), sizeof full, full, nullptr);
-        ExpectSameTree(Archives("expected\\" + std::string(name)), full, name);
+        ExpectSameTree(Archives("expected\\" + std::string(name)), FullPath(folder), name);
     }
     Password = nullptr;
 }

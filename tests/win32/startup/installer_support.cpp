@@ -22,15 +22,6 @@ bool StartInstaller(uiauto::Process &program, const std::string &path, const std
     return program.Start(launch);
 }
 
-size_t FindBlock(const std::vector<uint8_t> &bytes)
-{
-    const uint8_t marker[] = {PARAMETER_MARKER_INIT};
-    for (size_t i = 0; i + sizeof marker <= bytes.size(); i++)
-        if (std::equal(marker, marker + sizeof marker, bytes.begin() + i))
-            return i;
-    return std::string::npos;
-}
-
 static void RecomputeCrc(std::vector<uint8_t> &bytes, size_t block)
 {
     uint8_t *fields = bytes.data() + block;

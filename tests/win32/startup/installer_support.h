@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/test_files.h"
 #include "uiauto.h"
 
 namespace stub_test {
@@ -19,9 +20,6 @@ std::string Installer(const std::string &variant);
 // Starts an installer with a command line (after the program name).
 [[nodiscard]] bool StartInstaller(uiauto::Process &program, const std::string &path,
                                   const std::string &arguments = "");
-
-// Offset of the first ParameterBlock marker in a file's bytes, or npos.
-size_t FindBlock(const std::vector<uint8_t> &bytes);
 
 // A copy of the installer at from, changed by patch before it is written to
 // <variant>-<name>.exe. patch gets the file's bytes and the offset of its

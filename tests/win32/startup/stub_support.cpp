@@ -18,13 +18,6 @@ std::string Ansi(const char *utf8)
     return ansi;
 }
 
-std::string FullPath(const std::string &relative)
-{
-    char full[MAX_PATH];
-    GetFullPathNameA(relative.c_str(), sizeof full, full, nullptr);
-    return full;
-}
-
 std::string CurrentDirectoryOf(HANDLE process)
 {
     using QueryProcess = NTSTATUS(WINAPI *)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
@@ -53,25 +46,6 @@ std::string CurrentDirectoryOf(HANDLE process)
     char narrow[2 * MAX_PATH] = {};
     WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
     return narrow;
-}
-
-bool CopyTo(const std::string &from, const std::string &to)
-{
-    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
-}
-
-std::string ReadWholeFile(const std::string &path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "";
-    std::string content(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!content.empty())
-        ReadFile(file, &content[0], static_cast<DWORD>(content.size()), &read, nullptr);
-    CloseHandle(file);
-    content.resize(read);
-    return content;
 }
 
 }  // namespace stub_test

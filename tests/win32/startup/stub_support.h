@@ -1,10 +1,12 @@
-// Helpers shared by the start-up tests: texts as the program shows them,
-// paths, and the current directory of a running program.
+// Helpers shared by the start-up tests: texts as the program shows them and
+// the current directory of a running program (file helpers: test_files.h).
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+
+#include "support/test_files.h"
 
 namespace stub_test {
 
@@ -12,17 +14,8 @@ namespace stub_test {
 // program shows it.
 std::string Ansi(const char *utf8);
 
-// Full path of a path relative to the test's current directory.
-std::string FullPath(const std::string &relative);
-
 // The current directory of a running process, read from its process
 // parameters; "<...>" when it cannot be read.
 std::string CurrentDirectoryOf(HANDLE process);
-
-// Copies a file; true on success.
-bool CopyTo(const std::string &from, const std::string &to);
-
-// The whole content of a file, or "" when it cannot be read.
-std::string ReadWholeFile(const std::string &path);
 
 }  // namespace stub_test
