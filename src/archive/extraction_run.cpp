@@ -29,14 +29,14 @@ static RecordKind Classify(const char *signature)
 {
     if (!CompareBytes(signature, SignatureLocalHeader, 4))
         return RecordKind::LocalHeader;
-    if (!CompareBytes(signature, SignatureSpanning, 4))
-        return RecordKind::Unknown;  // a descriptor signature between records: not where one belongs
+    if (!CompareBytes(signature, SignatureDescriptor, 4))
+        return RecordKind::Unknown;  // "PK\x07\x08" between records of a single file: not where one belongs
     if (!CompareBytes(signature, SignatureCentralHeader, 4))
         return RecordKind::CentralHeader;
     if (!CompareBytes(signature, SignatureEndRecord, 4) || !CompareBytes(signature, SignatureDigital, 4))
         return RecordKind::EndRecord;
-    if (signature[0] == 'P' && signature[1] == 'K' && signature[2] == '0' && signature[3] == '0')
-        return RecordKind::SpanningMarker;
+    if (!CompareBytes(signature, SignatureSpanning, 4))
+        return RecordKind::SpanningMarker;  // "PK00": stepped over
     return RecordKind::Unknown;
 }
 

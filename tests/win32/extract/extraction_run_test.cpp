@@ -163,7 +163,7 @@ TEST_F(ExtractionRunTest, PeerArchivesComeOutAsUnzipMakesThem)
 {
     static char password[] = "clave secreta";
     for (const char *name : {"stored", "fast", "best", "comment", "deflate64", "descriptors", "encrypted",
-                             "encrypted64"}) {
+                             "encrypted64", "marker"}) {
         Password = password;
         const std::string folder = std::string("out-") + name;
         BoxAnswerer boxes(IDOK);
