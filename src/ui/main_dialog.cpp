@@ -13,6 +13,7 @@
 #include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
 #include "startup/run_state.h"
+#include "ui/centre_on_screen.h"
 
 constexpr int CAPTION_BYTES = 300;
 
@@ -20,15 +21,6 @@ static void HideForUnattendedRun(HWND dialog)
 {
     SetWindowLongA(dialog, GWL_STYLE, GetWindowLongA(dialog, GWL_STYLE) & ~WS_VISIBLE);
     SetWindowLongA(dialog, GWL_EXSTYLE, GetWindowLongA(dialog, GWL_EXSTYLE) | WS_EX_TOOLWINDOW | WS_EX_MDICHILD);
-}
-
-static void CentreOnScreen(HWND dialog)
-{
-    RECT frame;
-    GetWindowRect(dialog, &frame);
-    int x = (GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2;
-    int y = (GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top)) / 2;
-    SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 static void ShowIcon(HWND dialog)
