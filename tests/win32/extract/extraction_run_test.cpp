@@ -23,8 +23,8 @@ using namespace stub_test;
 TEST_F(ExtractionRunTest, PeerArchivesComeOutAsUnzipMakesThem)
 {
     static char password[] = "clave secreta";
-    for (const char *name : {"stored", "fast", "best", "comment", "deflate64", "descriptors", "encrypted",
-                             "encrypted64", "marker"}) {
+    for (const char *name : {"stored", "fast", "best", "comment", "comment-max", "deflate64", "descriptors",
+                             "encrypted", "encrypted64", "encrypted-mixed", "directories", "marker"}) {
         Password = password;
         const std::string folder = std::string("out-") + name;
         WindowAnswerer boxes(PressOnEveryBox(IDOK));

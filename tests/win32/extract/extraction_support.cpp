@@ -106,33 +106,41 @@ WindowAnswerer::Answer PressOnEveryBox(int button)
 }
 
 void ExtractionRunTest::SetUpTestSuite()
-    {
-        ResetRunState();
-        AppInstance = GetModuleHandleA(nullptr);
-        BusyCursor = ArrowCursor = LoadCursorA(nullptr, IDC_ARROW);
-        ASSERT_EQ(0, AllocateRunBuffers());
-        PrepareDecoder();
-        UnpackMessageTable();
-        BuildCrcTable();
-        AssembleSignatures();
-    }
+{
+    ResetRunState();
+    AppInstance = GetModuleHandleA(nullptr);
+    BusyCursor = ArrowCursor = LoadCursorA(nullptr, IDC_ARROW);
+    ASSERT_EQ(0, AllocateRunBuffers());
+    PrepareDecoder();
+    UnpackMessageTable();
+    BuildCrcTable();
+    AssembleSignatures();
+}
 
-
-int ExtractionRunTest::Run(const std::string &installer, const std::string &folder)
+bool ExtractionRunTest::TakeOver(const std::string &installer)
 {
     const std::string content = ReadWholeFile(installer);
     const size_t block = FindBlock(std::vector<uint8_t>(content.begin(), content.end()));
     if (block == std::string::npos)
-        return -1;
+        return false;
     CopyMemory(ParameterBlock, content.data() + block, PARAMETER_BLOCK_BYTES);
     if (ArchiveFile != HFILE_ERROR)
         _lclose(ArchiveFile);
     ArchiveFile = _lopen(installer.c_str(), OF_SHARE_DENY_WRITE);
-    if (ArchiveFile == HFILE_ERROR)
-        return -1;
-    lstrcpynA(TargetFolder, FullPath(folder).c_str(), sizeof TargetFolder);
+    lstrcpynA(OwnPath, installer.c_str(), sizeof OwnPath);
+    return ArchiveFile != HFILE_ERROR;
+}
+
+int ExtractionRunTest::ExtractInto(const std::string &target)
+{
+    lstrcpynA(TargetFolder, target.c_str(), sizeof TargetFolder);
     ResetProgress();
     return ExtractionRun();
+}
+
+int ExtractionRunTest::Run(const std::string &installer, const std::string &folder)
+{
+    return TakeOver(installer) ? ExtractInto(FullPath(folder)) : -1;
 }
 
 }  // namespace stub_test

@@ -50,9 +50,13 @@ class ExtractionRunTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite();
 
-    // Takes over the installer's block, opens it as the archive and extracts
-    // into a fresh folder of that name; returns the run's result, or -1 when
-    // the installer could not be taken over.
+    // Takes over the installer's block and opens it as the archive, as the
+    // installer's own start-up does; false when it cannot.
+    static bool TakeOver(const std::string &installer);
+    // Runs the extraction into target (a full path); returns the run's result.
+    static int ExtractInto(const std::string &target);
+    // Both: extracts installer into the folder (relative to the test's
+    // working folder); -1 when the installer could not be taken over.
     static int Run(const std::string &installer, const std::string &folder);
 };
 

@@ -4,11 +4,17 @@
 #   make_archives.sh TVSFX OUTDIR ARCH
 # OUTDIR/<name>.exe is the installer, OUTDIR/expected/<name>/ unzip's tree.
 # Archives are made by the peer tools themselves: Info-ZIP zip, 7-Zip and
-# Python's zipfile.
+# Python's zipfile. make_failures.py writes, record by record, the damaged
+# archives (OUTDIR/failures/<case>.exe) and the unusual sound ones, which
+# are compared with unzip's trees like the others.
+# Where this runs as root, OUTDIR/full is a 64 KiB tmpfs: a disk that fills
+# up (unmount_full.sh takes it away again); OUTDIR/full/tmpfs.txt says so.
 set -euo pipefail
 tvsfx=$1
 out=$2
 arch=$3
+here=$(cd "$(dirname "$0")" && pwd)
+"$here/unmount_full.sh" "$out"
 rm -rf "$out"
 mkdir -p "$out/payload/docs/sub" "$out/payload/empty" "$out/zips"
 payload=$out/payload
@@ -49,6 +55,16 @@ with open(sys.argv[1], "wb") as f:
             for name in sorted(files):
                 z.write(os.path.join(base, name))
 PY
+python3 - "$out/zips/comment-max.zip" <<'PY'
+import os, sys, zipfile
+# The longest archive comment the format holds (Info-ZIP's zip cuts long
+# comments short, so Python's zipfile writes it).
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for base, dirs, files in sorted(os.walk(".")):
+        for name in sorted(files):
+            z.write(os.path.join(base, name))
+    z.comment = bytes((i * 7) % 251 for i in range(65535))
+PY
 cd "$out"
 
 # A temporary spanning marker "PK00" in front of the first record, put into
@@ -59,11 +75,25 @@ mkdir -p expected/marker
 unzip -q -d expected/marker zips/stored.zip
 "$tvsfx" build --quiet --arch "$arch" --out marker.exe --from-zip marker.zip --verbatim
 
-for zip_file in zips/*.zip; do
+python3 "$here/make_failures.py" "$out"
+for zip_file in failures/*.zip; do
+    "$tvsfx" build --quiet --arch "$arch" --out "failures/$(basename "$zip_file" .zip).exe" \
+        --from-zip "$zip_file" --verbatim
+done
+for zip_file in crafted/*.zip zips/*.zip; do
     name=$(basename "$zip_file" .zip)
     password=()
     case $name in encrypted*) password=(-P 'clave secreta') ;; esac
     mkdir -p "expected/$name"
     unzip -q "${password[@]}" -d "expected/$name" "$zip_file"
-    "$tvsfx" build --quiet --arch "$arch" --out "$name.exe" --from-zip "$zip_file"
+    verbatim=()
+    # The builder keeps its section padding in the archive comment, so a
+    # comment of the longest length goes in as it is.
+    case $zip_file in crafted/* | */comment-max.zip) verbatim=(--verbatim) ;; esac
+    "$tvsfx" build --quiet --arch "$arch" --out "$name.exe" --from-zip "$zip_file" "${verbatim[@]}"
 done
+
+mkdir full
+if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=64k talvok-full "$out/full" 2>/dev/null; then
+    echo "a 64 KiB tmpfs" >full/tmpfs.txt
+fi

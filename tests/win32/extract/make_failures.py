@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+"""Writes the damaged and unusual archives the extraction tests run.
+
+    make_failures.py OUT_DIR
+
+OUT_DIR/failures/<case>.zip are archives that must end a run with a given
+message; OUT_DIR/crafted/<case>.zip are unusual but sound archives whose
+extraction is compared with Info-ZIP unzip's. Every record is written here
+byte by byte, so that each damage is exactly the one named. Deterministic.
+"""
+import os
+import random
+import struct
+import sys
+import zlib
+
+rnd = random.Random(11)
+WORDS = [b"palabra%d" % i for i in range(200)]
+TEXT = b" ".join(rnd.choice(WORDS) for _ in range(400))        # about 4 KiB, deflates well
+SMALL = b"contenido breve\r\n" * 30                             # stored
+BIG = bytes(rnd.getrandbits(8) for _ in range(300_000))         # stored, many chunks
+DOS_TIME, DOS_DATE = (15 << 11) | (9 << 5) | (26 // 2), ((2021 - 1980) << 9) | (3 << 5) | 14
+PASSWORD = b"clave secreta"
+
+
+def deflate(data):
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    return packer.compress(data) + packer.flush()
+
+
+class Cipher:
+    """The traditional zip cipher, to write encrypted members."""
+
+    def __init__(self, password):
+        self.keys = [0x12345678, 0x23456789, 0x34567890]
+        for byte in password:
+            self.update(byte)
+
+    @staticmethod
+    def crc_step(crc, byte):
+        return zlib.crc32(bytes([byte]), crc ^ 0xFFFFFFFF) ^ 0xFFFFFFFF
+
+    def update(self, byte):
+        k0, k1, k2 = self.keys
+        k0 = self.crc_step(k0, byte)
+        k1 = ((k1 + (k0 & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
+        k2 = self.crc_step(k2, k1 >> 24)
+        self.keys = [k0, k1, k2]
+
+    def encrypt(self, data):
+        out = bytearray()
+        for byte in data:
+            t = (self.keys[2] | 2) & 0xFFFF
+            out.append(byte ^ (((t * (t ^ 1)) & 0xFFFF) >> 8))
+            self.update(byte)
+        return bytes(out)
+
+
+class Member:
+    def __init__(self, name, content=b"", method=8, flags=0, crc=None, central_name=None,
+                 descriptor=False, password=None, data=None):
+        self.name = name
+        self.content = content
+        self.method = method
+        self.flags = flags | (8 if descriptor else 0) | (1 if password else 0)
+        self.crc = zlib.crc32(content) if crc is None else crc
+        self.central_name = name if central_name is None else central_name
+        self.descriptor = descriptor
+        if data is None:
+            data = deflate(content) if method in (8, 12, 99) else content
+        if password:
+            check = (DOS_TIME >> 8) if descriptor else (self.crc >> 24)
+            header = bytes(rnd.getrandbits(8) for _ in range(11)) + bytes([check & 0xFF])
+            data = Cipher(password).encrypt(header + data)
+        self.data = data
+
+    def fixed(self):
+        return struct.pack("<HHHHHIII", 20, self.flags, self.method, DOS_TIME, DOS_DATE, self.crc,
+                           len(self.data), len(self.content))
+
+    def local(self):
+        record = b"PK\x03\x04" + self.fixed() + struct.pack("<HH", len(self.name), 0) + self.name + self.data
+        if self.descriptor:
+            record += struct.pack("<4sIII", b"PK\x07\x08", self.crc, len(self.data), len(self.content))
+        return record
+
+    def central(self, offset):
+        return (b"PK\x01\x02" + struct.pack("<H", 20) + self.fixed() +
+                struct.pack("<HHHHHII", len(self.central_name), 0, 0, 0, 0,
+                            0x10 if self.name.endswith(b"/") else 0, offset) + self.central_name)
+
+
+def archive(members, between=None):
+    """The archive's bytes and the offsets of its records: 'local' (one per
+    member), 'central' (one per member) and 'end'. between maps a member's
+    index to bytes put in front of its local header."""
+    out, offsets = bytearray(), {"local": [], "central": []}
+    for index, member in enumerate(members):
+        out += (between or {}).get(index, b"")
+        offsets["local"].append(len(out))
+        out += member.local()
+    start = len(out)
+    for member, offset in zip(members, offsets["local"]):
+        offsets["central"].append(len(out))
+        out += member.central(offset)
+    offsets["end"] = len(out)
+    out += struct.pack("<4sHHHHIIH", b"PK\x05\x06", 0, 0, len(members), len(members), offsets["end"] - start,
+                       start, 0)
+    return bytes(out), offsets
+
+
+def base_members():
+    return [Member(b"uno.txt", TEXT), Member(b"dos.txt", SMALL, method=0)]
+
+
+def failures():
+    base, at = archive(base_members())
+    name_start = lambda i: at["local"][i] + 30
+    data_start = lambda i: name_start(i) + len(base_members()[i].name)
+    cases = {
+        # Short reads, each at the read that has its own code.
+        "cut-name": base[:name_start(1) + 2],
+        "cut-local-header": base[:at["local"][1] + 4 + 10],
+        "cut-central": base[:at["central"][0] + 4 + 20],
+        "cut-end": base[:at["end"] + 4 + 8],
+        "cut-signature": base[:at["end"] + 2],
+        "cut-data": base[:data_start(1) + 100],
+        # Bytes between records that are no signature.
+        "garbage": archive(base_members(), between={1: b"BASURA!!"})[0],
+        "descriptor-signature": archive(base_members(), between={1: b"PK\x07\x08"})[0],
+        # Methods and checks.
+        "method-12": archive([Member(b"uno.txt", TEXT, method=12)])[0],
+        "method-99": archive([Member(b"uno.txt", TEXT, method=99)])[0],
+        "bad-crc": archive([Member(b"uno.txt", TEXT), Member(b"dos.txt", SMALL, method=0, crc=0x0BADC0DE)])[0],
+        # Names and paths.
+        "name-261": archive([Member(b"n" * 261, SMALL, method=0)])[0],
+        "name-261-central": archive([Member(b"uno.txt", SMALL, method=0, central_name=b"n" * 261)])[0],
+        "name-260": archive([Member(b"n" * 260, SMALL, method=0)])[0],
+        "folder-260": archive([Member(b"d" * 259 + b"/", method=0)])[0],
+        "bad-folder": archive([Member(b"carpeta?mala/x.txt", SMALL, method=0)])[0],
+        "big": archive([Member(b"grande.bin", BIG, method=0), Member(b"despues.txt", SMALL, method=0)])[0],
+    }
+    encrypted = archive([Member(b"uno.txt", TEXT, password=PASSWORD)])
+    cases["cut-encryption-header"] = encrypted[0][:encrypted[1]["local"][0] + 30 + 7 + 5]
+    # A deflate stream damaged half way: bytes flipped where a block's codes run.
+    damaged = bytearray(base)
+    middle = data_start(0) + len(deflate(TEXT)) // 2
+    damaged[middle:middle + 6] = bytes(b ^ 0x5A for b in damaged[middle:middle + 6])
+    cases["broken-deflate"] = bytes(damaged)
+    # Names that would write outside the target folder: one ahead of a
+    # sound member, so that nothing of the archive may be written.
+    for label, name in [("parent", b"../fuera.txt"), ("inner-parent", b"docs/../../fuera.txt"),
+                        ("backslash-parent", b"docs\\..\\..\\fuera.txt"), ("drive", b"C:fuera.txt"),
+                        ("stream", b"uno.txt:oculto"), ("unc-slashes", b"//servidor/fuera.txt"),
+                        ("unc-backslashes", b"\\\\servidor\\fuera.txt"), ("empty", b""), ("root-only", b"/")]:
+        cases["unsafe-" + label] = archive([Member(name, SMALL, method=0), Member(b"uno.txt", TEXT)])[0]
+    return cases
+
+
+def crafted():
+    return {
+        # Directory entries: plain, with a data descriptor after them, and
+        # with the two bytes of an empty deflate stream as their data.
+        "directories": archive([
+            Member(b"vacia/", method=0),
+            Member(b"docs/", method=0, descriptor=True),
+            Member(b"datos/", method=8),
+            Member(b"docs/uno.txt", TEXT, descriptor=True),
+            Member(b"datos/dos.txt", SMALL, method=0),
+        ])[0],
+        # Encrypted and plain members in one archive, one encrypted member
+        # with a data descriptor (its check byte is the time's high byte).
+        "encrypted-mixed": archive([
+            Member(b"uno.txt", TEXT, password=PASSWORD),
+            Member(b"dos.txt", SMALL, method=0),
+            Member(b"tres.txt", TEXT, password=PASSWORD, descriptor=True),
+            Member(b"cuatro.txt", SMALL, method=0, password=PASSWORD),
+        ])[0],
+    }
+
+
+def main():
+    out = sys.argv[1]
+    for folder, cases in (("failures", failures()), ("crafted", crafted())):
+        os.makedirs(os.path.join(out, folder), exist_ok=True)
+        for name, data in cases.items():
+            with open(os.path.join(out, folder, name + ".zip"), "wb") as f:
+                f.write(data)
+
+
+if __name__ == "__main__":
+    main()
