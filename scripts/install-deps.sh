@@ -20,6 +20,7 @@ have_cmd zip                        || need+=(zip)
 have_cmd unzip                      || need+=(unzip)
 have_cmd osslsigncode               || need+=(osslsigncode)
 have_cmd python3                    || need+=(python3)
+have_cmd locale-gen                 || need+=(locales)
 have_file /usr/include/gtest/gtest.h || need+=(libgtest-dev)
 have_file /usr/include/zlib.h       || need+=(zlib1g-dev)
 have_file /usr/include/libdeflate.h || need+=(libdeflate-dev)
@@ -38,7 +39,16 @@ have_cmd wine && [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ] \
     && [ -x /usr/lib/wine/wine64 ] && [ -e /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/kernel32.dll ] \
     || wine_ok=0
 
-if [ ${#need[@]} -eq 0 ] && [ $wine_ok -eq 1 ]; then
+# The locales the tests run Wine under: Wine takes the Windows code pages
+# from the locale's name, but names files on the Unix side in the locale's
+# own character set, so a locale that is not generated leaves it ASCII and
+# no file name outside ASCII can be created.
+locales_ok=1
+for wanted in es_ES.utf8 ja_JP.utf8; do
+    locale -a 2>/dev/null | grep -qx "$wanted" || locales_ok=0
+done
+
+if [ ${#need[@]} -eq 0 ] && [ $wine_ok -eq 1 ] && [ $locales_ok -eq 1 ]; then
     exit 0
 fi
 
@@ -79,4 +89,11 @@ PIN
         apt-get update -q || true
         apt-get install -y -q --no-install-recommends wine wine32:i386 wine64
     fi
+fi
+
+if [ $locales_ok -eq 0 ]; then
+    for wanted in es_ES ja_JP; do
+        grep -qx "$wanted.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null || echo "$wanted.UTF-8 UTF-8" >>/etc/locale.gen
+    done
+    locale-gen >/dev/null
 fi

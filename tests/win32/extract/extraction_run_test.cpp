@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,38 @@ TEST_F(ExtractionRunTest, PasswordsThatDoNotFitEndTheRun)
         EXPECT_EQ(Message(c.message), texts[0]) << c.label;
     }
     Password = nullptr;
+}
+
+// The public peer archives, where ../shared is present: the sound ones come
+// out as unzip makes them, the others end with the message their kind of
+// damage or method has (checked up to the message's first argument).
+TEST_F(ExtractionRunTest, PublicPeerArchivesEndAsExpected)
+{
+    std::ifstream cases(Archives("corpus\\cases.txt").substr(2));  // the Unix path behind Z:
+    if (!cases)
+        GTEST_SKIP() << "../shared/corpus/peer-zips is not here: its archives are not run";
+    std::string file, expect;
+    int count = 0;
+    while (cases >> file >> expect) {
+        const std::string name = file.substr(0, file.rfind('.')), folder = "corpus-" + name;
+        WindowAnswerer boxes(PressOnEveryBox(IDOK));
+        const int result = Run(Archives("corpus\\" + name + ".exe"), folder);
+        const std::vector<std::string> &texts = boxes.Stop();
+        count++;
+        if (expect == "tree" || expect == "runs") {
+            EXPECT_EQ(0, result) << file;
+            EXPECT_TRUE(texts.empty()) << file << ": " << (texts.empty() ? "" : texts[0]);
+            if (expect == "tree")
+                ExpectSameTree(Archives("expected\\corpus-" + name), FullPath(folder), file);
+            continue;
+        }
+        const std::string message = Message(static_cast<StringId>(std::stoi(expect)));
+        const std::string fixed_part = message.substr(0, message.find('%'));
+        EXPECT_EQ(2, result) << file;
+        ASSERT_EQ(1u, texts.size()) << file;
+        EXPECT_EQ(fixed_part, texts[0].substr(0, fixed_part.size())) << file << ": " << texts[0];
+    }
+    EXPECT_GT(count, 0);
 }
 
 }  // namespace

@@ -93,6 +93,36 @@ for zip_file in crafted/*.zip zips/*.zip; do
     "$tvsfx" build --quiet --arch "$arch" --out "$name.exe" --from-zip "$zip_file" "${verbatim[@]}"
 done
 
+# The public peer archives of ../shared/corpus/peer-zips, where present,
+# each put in as it is. corpus/cases.txt lists them: "<file> tree" (compared
+# with unzip's), "<name> runs" (names outside ASCII, which unzip renames:
+# the run must only succeed) or "<file> <StringId>" (the message it ends
+# with); the installer is corpus/<file without .zip>.exe.
+corpus=$here/../../../../shared/corpus/peer-zips
+if [ -f "$corpus/index.json" ]; then
+    mkdir -p corpus
+    python3 - "$corpus" corpus/cases.txt <<'PY'
+import json, re, sys, zipfile
+corpus, cases = sys.argv[1], sys.argv[2]
+with open(cases, "w") as out:
+    for entry in json.load(open(corpus + "/index.json")):
+        name = entry["file"]
+        if entry["expect"] == "ok":
+            ascii_names = all(i.orig_filename.isascii() for i in zipfile.ZipFile(corpus + "/" + entry["file"]).infolist())
+            out.write("%s %s\n" % (name, "tree" if ascii_names else "runs"))
+        else:
+            out.write("%s %s\n" % (name, re.search(r"StringId (\d+)", entry["model"]).group(1)))
+PY
+    while read -r file expect; do
+        name=${file%.*}
+        "$tvsfx" build --quiet --arch "$arch" --out "corpus/$name.exe" --from-zip "$corpus/$file" --verbatim
+        if [ "$expect" = tree ]; then
+            mkdir -p "expected/corpus-$name"
+            unzip -q -d "expected/corpus-$name" "$corpus/$file"
+        fi
+    done <corpus/cases.txt
+fi
+
 mkdir full
 if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=64k talvok-full "$out/full" 2>/dev/null; then
     echo "a 64 KiB tmpfs" >full/tmpfs.txt
