@@ -32,6 +32,7 @@ HCURSOR BusyCursor;
 HCURSOR ArrowCursor;
 int AutoFlag;
 int WaitFlag;
+int CommandFailed;
 DWORD WindowsVersion;
 
 void ResetRunState()
@@ -43,7 +44,7 @@ void ResetRunState()
     MainWindow = nullptr;
     AppIcon = nullptr;
     BusyCursor = ArrowCursor = nullptr;
-    AutoFlag = WaitFlag = 0;
+    AutoFlag = WaitFlag = CommandFailed = 0;
     WindowsVersion = 0;
 }
 

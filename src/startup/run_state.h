@@ -45,6 +45,7 @@ extern HCURSOR BusyCursor;     // IDC_WAIT, shown during an extraction run
 extern HCURSOR ArrowCursor;    // IDC_ARROW, shown after it
 extern int AutoFlag;           // start extraction without the user's click
 extern int WaitFlag;           // after the command, wait for the user's "done"
+extern int CommandFailed;      // the command did not start (or none): the temporary files stay
 extern DWORD WindowsVersion;   // GetVersion() as taken at start-up
 
 // Sets every field above to its empty value (no memory is released).
