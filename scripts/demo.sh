@@ -18,24 +18,47 @@ out_dir=$native_dir/demo
 installer=$out_dir/talvok-demo.exe
 mkdir -p "$out_dir"
 
+report=$out_dir/setup-report.txt
+rm -f "$report"
 echo "== building $installer from demo/payload"
 "$tvsfx" build --arch $arch --out "$installer" --from-dir "$root/demo/payload" \
-    --command setup.bat \
+    --command setup.bat --parameters "/modo demostracion" --argv0 \
     --title "Demostración de Talvok" --title-caption \
-    --text "Este instalador de demostración extrae tres archivos en una carpeta temporal y ejecuta setup.bat."
+    --text "Este instalador de demostración extrae sus archivos en una carpeta temporal, ejecuta setup.bat desde ella y la borra al terminar."
 echo
 
 echo "== running it under Wine"
-# The installer shows its dialog and waits for a click; the UI driver prints
-# its windows and presses Cancel (id 2). Without the driver it is stopped
-# after 30 s.
+# The UI driver prints every window as it appears and presses Install
+# (id 1) as a person would; the installer extracts, runs setup.bat, waits for
+# it and removes its temporary folder. Without the driver it starts by
+# itself (-auto) and is stopped after 60 s.
 driver=$windows_dir/tools/uiauto/uidriver.exe
 wine_run=("$root/scripts/wine-run.sh" --arch $wine_arch --prefix "$windows_dir/wineprefix")
+report_windows="Z:$(sed 's|/|\\|g' <<<"$report")"
 rc=0
 cd "$out_dir"
 if [ -f "$driver" ]; then
-    bash "${wine_run[@]}" "$driver" run --timeout 60 --press-id 2 -- "$(basename "$installer")" || rc=$?
+    bash "${wine_run[@]}" "$driver" run --timeout 60 --env "TALVOK_DEMO_REPORT=$report_windows" --press-id 1 \
+        -- "$(basename "$installer")" || rc=$?
 else
-    timeout 30 bash "${wine_run[@]}" "$(basename "$installer")" || rc=$?
+    TALVOK_DEMO_REPORT=$report_windows timeout 60 bash "${wine_run[@]}" "$(basename "$installer")" -auto || rc=$?
 fi
 echo "talvok-demo.exe exited with code $rc"
+echo
+echo "== what setup.bat saw"
+if [ -f "$report" ]; then
+    cat "$report"
+else
+    echo "(no report: setup.bat did not run)"
+fi
+# The folder it ran in must be gone: the installer removes it after the
+# command. Wine's C: is drive_c in the prefix.
+folder=$(tr -d '\r' <"$report" 2>/dev/null | sed -n 's/^setup.bat ran in \(C:.*[^ ]\) *$/\1/p' || true)
+if [ -n "$folder" ]; then
+    unix_folder="$windows_dir/wineprefix/drive_c/$(sed 's|^C:\\||; s|\\|/|g' <<<"$folder")"
+    if [ -e "$unix_folder" ]; then
+        echo "the temporary folder $folder is still there"
+    else
+        echo "the temporary folder $folder has been removed"
+    fi
+fi

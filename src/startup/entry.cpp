@@ -5,6 +5,8 @@
 // instance, the command line after the program's name, the show state.
 #include <windows.h>
 
+#include "startup/dll_search.h"
+
 // Skips the program's name (quoted or not) and the blanks after it, the way
 // the C runtime does before it calls WinMain.
 static char *ArgumentsAfterProgramName(char *command_line)
@@ -27,6 +29,7 @@ static char *ArgumentsAfterProgramName(char *command_line)
 
 extern "C" void __stdcall StubEntry()
 {
+    LimitDllSearchToSystemFolder();
     STARTUPINFOA startup;
     startup.dwFlags = 0;
     GetStartupInfoA(&startup);

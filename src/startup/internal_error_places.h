@@ -48,4 +48,12 @@ enum InternalErrorPlace {
     PLACE_FOLDER_ERROR_TEXT = 1190,      // StringId 42 or 56 with a path or a drive
     PLACE_FOLDER_ERROR_FULL = 1191,
     PLACE_OVERWRITE_QUESTION = 1230,     // StringId 25 with OutputPath into its 320 bytes
+
+    // Installer mode: texts built for the command and the dialog's questions.
+    PLACE_COMMAND_LINE = 5201,           // the command and its parameters into 739 bytes
+    PLACE_LAUNCH_ERROR = 5202,           // StringId 23 with the shell's result and the command
+    PLACE_WAIT_NAME = 5203,              // the wait name and ".exe" into 260 bytes
+    PLACE_STILL_RUNNING = 5204,          // StringId 17 with the command into 200 bytes
+    PLACE_ABOUT_TEXT = 5205,             // the about box's text into 512 bytes
+    PLACE_CLEAN_UP_PATH = 5206,          // the temporary folder and ".." into 500 bytes
 };

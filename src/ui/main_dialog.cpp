@@ -1,9 +1,12 @@
-// The main dialog. This first cut prepares the window as the installation
-// will find it (position, icon, texts, caption), starts by itself when asked
-// to, and closes on Cancel. Install only prepares the buttons so far: the
-// temporary folder, the extraction run and the command arrive with their
-// modules.
+// The main dialog: the window as the installation finds it (position, icon,
+// texts, caption), and its buttons. Install runs the install sequence
+// (install_sequence.cpp); Cancel, Done and the end of the session are
+// handled here, often from inside that sequence's own waits.
 #include "ui/main_dialog.h"
+
+#include "archive/extraction_run.h"
+#include "extract/output_writer.h"
+#include "ui/install_sequence.h"
 
 #include "fixed_texts.h"
 #include "startup/byte_helpers.h"
@@ -16,6 +19,12 @@
 #include "ui/centre_on_screen.h"
 
 constexpr int CAPTION_BYTES = 300;
+constexpr int STILL_RUNNING_BYTES = 200;
+constexpr int ABOUT_TEXT_BYTES = 512;
+
+uint8_t CancelFlag;
+int WaitingForDone;
+int CommandRunning;
 
 static void HideForUnattendedRun(HWND dialog)
 {
@@ -55,6 +64,8 @@ static void OnInitDialog(HWND dialog)
     }
     if (AppIcon)
         ShowIcon(dialog);
+    CommandRunning = 0;
+    RunActive = 0;
     SetDlgItemTextA(dialog, ID_MESSAGE, DialogText);
     SetCaption(dialog);
     if (flags & FLAG_INFO_BUTTON)
@@ -78,39 +89,128 @@ static void OnWindowPosChanging(WINDOWPOS *position)
         position->flags &= ~SWP_SHOWWINDOW;
 }
 
-// Install: Cancel becomes the default button (unless the user will confirm
-// the end of setup on button 1), and Install cannot be pressed twice.
-static void OnInstall(HWND dialog)
+// Done: the user says the setup program has finished.
+static BOOL OnDone(HWND dialog)
 {
-    if (!WaitFlag) {
-        SendMessageA(dialog, DM_SETDEFID, IDCANCEL, 0);
-        SendDlgItemMessageA(dialog, IDOK, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
-        SendDlgItemMessageA(dialog, IDCANCEL, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
-    }
-    EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
+    if (MessageBoxA(MainWindow, Message(MSG_CONFIRM_DONE), TEXT_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDNO)
+        return TRUE;
+    WaitingForDone = 0;
+    RunCleanUp(dialog);
+    return FALSE;
 }
 
-static void OnCancel(HWND dialog)
+// Asks before leaving temporary files behind; Yes ends every wait.
+static bool ConfirmCancel(const char *question)
 {
+    return MessageBoxA(MainWindow, question, TEXT_CAPTION, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+static BOOL OnCancel(HWND dialog)
+{
+    if (WaitingForDone) {
+        if (!ConfirmCancel(Message(MSG_CONFIRM_CANCEL)))
+            return TRUE;
+    } else if (CommandRunning) {
+        char question[STILL_RUNNING_BYTES];
+        if (FormatString(question, sizeof question, Message(MSG_STILL_RUNNING), RunCommand))
+            InternalError("sfxhead", PLACE_STILL_RUNNING);
+        if (!ConfirmCancel(question))
+            return FALSE;
+    }
+    CancelFlag = 1;
     EndDialog(dialog, 1);
-    MainWindow = nullptr;
+    return TRUE;
+}
+
+static BOOL OnAbout(HWND dialog)
+{
+    char text[ABOUT_TEXT_BYTES];
+    const char *shown = Message(MSG_PROGRAM_ABOUT);
+    if (AboutText[0]) {
+        if (FormatString(text, sizeof text, Message(MSG_ABOUT_JOIN), AboutText, Message(MSG_PROGRAM_ABOUT)))
+            InternalError("sfxhead", PLACE_ABOUT_TEXT);
+        shown = text;
+    }
+    MessageBoxA(dialog, shown, TEXT_CAPTION, MB_OK);
+    return FALSE;
+}
+
+// The meter-delay timer's first tick with nothing in front of the dialog: a
+// run that has not done a third of its bytes by now shows the meter.
+static void OnMeterDelayTick(HWND dialog)
+{
+    if (GetLastActivePopup(dialog) != dialog)
+        return;
+    if (MeterTimer) {
+        KillTimer(dialog, METER_DELAY_TIMER);
+        MeterTimer = 0;
+    }
+    HWND meter = GetDlgItem(dialog, ID_METER);
+    if (meter && RunActive && BytesWritten < ParameterField32(PB_TOTAL_SIZE) / 3) {
+        ShowWindow(GetDlgItem(dialog, ID_STATUS), SW_HIDE);
+        MeterInUse = 1;
+        ShowWindow(meter, SW_SHOW);
+        InvalidateRect(meter, nullptr, FALSE);
+    }
+}
+
+// How a handler leaves the procedure: with TRUE, through the common end, or
+// with FALSE and nothing more (a stalled install).
+enum class Leave { Handled, CommonEnd, Quietly };
+
+static Leave Through(BOOL handled) { return handled ? Leave::Handled : Leave::CommonEnd; }
+
+static Leave OnCommand(HWND dialog, WPARAM command)
+{
+    switch (command) {
+    case IDOK:
+        if (WaitingForDone)
+            return Through(OnDone(dialog));
+        switch (RunInstallSequence(dialog)) {
+        case InstallOutcome::Handled:
+            return Leave::Handled;
+        case InstallOutcome::Stalled:
+            return Leave::Quietly;
+        case InstallOutcome::CommonEnd:
+            break;
+        }
+        return Leave::CommonEnd;
+    case IDCANCEL:
+        return Through(OnCancel(dialog));
+    case ID_ABOUT_BUTTON:
+        return Through(OnAbout(dialog));
+    default:
+        return Leave::CommonEnd;
+    }
 }
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
 {
+    Leave leave = Leave::CommonEnd;
     switch (message) {
     case WM_WINDOWPOSCHANGING:
         OnWindowPosChanging(reinterpret_cast<WINDOWPOS *>(lparam));
-        return FALSE;
+        break;
     case WM_INITDIALOG:
         OnInitDialog(dialog);
         return TRUE;
     case WM_COMMAND:
-        if (wparam == IDOK)
-            OnInstall(dialog);
-        else if (wparam == IDCANCEL)
-            OnCancel(dialog);
-        return TRUE;
+        leave = OnCommand(dialog, wparam);
+        break;
+    case WM_TIMER:
+        if (wparam == METER_DELAY_TIMER)
+            OnMeterDelayTick(dialog);
+        break;
+    case WM_QUERYENDSESSION:
+        // The session may end: the temporary files go now. The end itself is
+        // not blocked.
+        RunCleanUp(dialog);
+        break;
     }
+    if (leave == Leave::Handled)
+        return TRUE;
+    // The common end: a hidden dialog is hidden again, whatever showed it.
+    if (leave == Leave::CommonEnd && (ParameterFlags() & FLAG_UNATTENDED))
+        ShowWindow(dialog, SW_HIDE);
     return FALSE;
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 // The main dialog's controls that other modules reach: the message text, the
 // status line that names the member being unpacked, the about/info button,
 // the icon, and the progress meter.
@@ -11,5 +13,10 @@ constexpr int ID_STATUS = 109;
 constexpr int ID_ABOUT_BUTTON = 112;
 constexpr int ID_ICON = 120;
 constexpr int ID_METER = 201;
+
+// The dialog's run state, shared with the install sequence's waits.
+extern uint8_t CancelFlag;   // the user gave up: ends every wait
+extern int WaitingForDone;   // button 1 is Done and the dialog waits for it
+extern int CommandRunning;   // the command was started and not yet waited out
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

@@ -17,8 +17,14 @@ std::string Installer(const std::string &variant)
 
 bool StartInstaller(uiauto::Process &program, const std::string &path, const std::string &arguments)
 {
+    // Installers that start keep their temporary folders when their command
+    // fails: each gets a fresh temporary root, so none fill the prefix's.
+    const std::string temp_root = FullPath("installer-temp");
+    RemoveTree(temp_root);
+    CreateDirectoryA(temp_root.c_str(), nullptr);
     uiauto::LaunchOptions launch;
     launch.command_line = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
+    launch.env = {"TMP=" + temp_root};
     return program.Start(launch);
 }
 

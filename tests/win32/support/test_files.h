@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,12 @@ std::string ReadWholeFile(const std::string &path);
 
 // Offset of the first ParameterBlock marker in a file's bytes, or npos.
 size_t FindBlock(const std::vector<uint8_t> &bytes);
+
+// Adds the files under folder to files: relative paths ('\\' separated, after
+// prefix) with their sizes.
+void ListFiles(const std::string &folder, const std::string &prefix, std::map<std::string, long> &files);
+
+// Deletes folder and everything in it, read-only entries included.
+void RemoveTree(const std::string &folder);
 
 }  // namespace stub_test
