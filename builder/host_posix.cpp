@@ -110,6 +110,8 @@ bool SystemRandomBytes(uint8_t *destination, size_t count_bytes)
     return true;
 }
 
+void UseBinaryStandardStreams() {}
+
 std::vector<std::string> CommandArguments(int argc, char **argv)
 {
     return std::vector<std::string>(argv + 1, argv + argc);

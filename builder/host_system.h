@@ -52,6 +52,10 @@ bool StderrIsTerminal();
 // source; false when it is unavailable.
 [[nodiscard]] bool SystemRandomBytes(uint8_t *destination, size_t count_bytes);
 
+// Makes stdout and stderr write bytes as they are ("\n" stays "\n" on
+// Windows too), so that both builders print the same bytes.
+void UseBinaryStandardStreams();
+
 // The command line after the program name, as UTF-8.
 std::vector<std::string> CommandArguments(int argc, char **argv);
 

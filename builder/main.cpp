@@ -20,6 +20,7 @@ constexpr int EXIT_USAGE_STATUS = 2;
 
 int main(int argc, char **argv)
 {
+    UseBinaryStandardStreams();
     const std::vector<std::string> arguments = CommandArguments(argc, argv);
     try {
         if (!arguments.empty() && (arguments[0] == "info" || arguments[0] == "verify")) {

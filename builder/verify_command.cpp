@@ -31,7 +31,9 @@ public:
     explicit Findings(const std::string &file) : file_(file) {}
 
     void Fault(const char *format, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+        __attribute__((format(gnu_printf, 2, 3)))
+#elif defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))
 #endif
     {
