@@ -7,6 +7,7 @@
 #include "build_error.h"
 #include "extract/crc32.h"
 #include "host_system.h"
+#include "info_command.h"
 #include "installer_reader.h"
 #include "portable/byte_order.h"
 #include "portable/parameter_block.h"
@@ -132,12 +133,10 @@ void CheckHeader(const InstallerFacts &facts, Findings &findings)
                        HEADER_UNPACKED_MAX_BYTES);
         return;
     }
-    static const char *const names[HEADER_FIELD_COUNT] = {"about", "command", "parameters", "reserved",
-                                                          "text",  "title",   "intro",      "info"};
     for (int field = 0; field < HEADER_FIELD_COUNT; field++)
         if (header.fields[field].size() + 1 > HeaderFieldBounds[field])
             findings.Fault("header: the %s field is %zu bytes, over the stub's %zu (an internal error at start)",
-                           names[field], header.fields[field].size(), HeaderFieldBounds[field] - 1);
+                           HeaderFieldNames[field], header.fields[field].size(), HeaderFieldBounds[field] - 1);
 }
 
 void CheckEndRecord(const InstallerFacts &facts, Findings &findings)

@@ -19,7 +19,8 @@ TEST(CommandLine, HelpListsEveryOption)
          {"--stub", "--out", "--from-dir", "--from-zip", "--command", "--parameters", "--text", "--title", "--intro",
           "--about", "--info", "--flags", "--wait-name", "--wait", "--password-prompt", "--auto", "--sign-friendly",
           "--info-button", "--shell-install", "--title-caption", "--intro-yes-no", "--intro-ok-cancel", "--argv0",
-          "--hidden", "--codepage", "--quiet", "--unchecked-fields", "For tests only"})
+          "--hidden", "--codepage", "--quiet", "--unchecked-fields", "For tests only", "--password",
+          "--password-file", "SOURCE_DATE_EPOCH", "TVSFX_TEST_RANDOM_SEED", "tvsfx info FILE", "tvsfx verify FILE"})
         EXPECT_NE(std::string::npos, run.out.find(option)) << option;
     EXPECT_EQ(run.out, RunTvsfx({"build", "--help"}).out);
 }
