@@ -23,13 +23,13 @@ mkdir -p "$work"
 files=$(wc -l <"$corpus.manifest")
 bytes=$(awk '{ total += $1 } END { print total }' "$corpus.manifest")
 
-# Runs a command, prints its wall time in seconds.
+# Runs a command, prints its wall time and its CPU time (user + system) in
+# seconds. tvsfx compresses on every core: on a busy machine its wall time
+# grows with the load, its CPU time does not.
 timed() {
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    awk "BEGIN { print $end - $start }"
+    local TIMEFORMAT='%R %U %S' figures
+    figures=$( { time "$@" >/dev/null 2>&1; } 2>&1 )
+    awk -v f="$figures" 'BEGIN { split(f, t, " "); printf "%.2f:%.2f", t[1], t[2] + t[3] }'
 }
 
 tvsfx_time=$(timed "$tvsfx" build --quiet --out "$work/setup.exe" --from-dir "$corpus")
@@ -39,14 +39,15 @@ sevenzip_time=$(timed sh -c "cd '$corpus' && 7z a -tzip -mx9 '$work/7z-mx9.zip' 
 
 size() { stat -c %s "$1"; }
 echo "== builder: $files files, $bytes bytes ($(nproc) cores)"
-printf '%-32s %12s %9s %8s\n' "" "bytes" "vs input" "seconds"
+printf '%-32s %12s %9s %8s %8s\n' "" "bytes" "vs input" "wall s" "CPU s"
 for row in "tvsfx build (installer):$work/setup.exe:$tvsfx_time" \
            "zip -9 (archive):$work/zip9.zip:$zip_time" \
            "7z -tzip -mx9 (archive):$work/7z-mx9.zip:$sevenzip_time"; do
-    IFS=: read -r label file seconds <<<"$row"
-    printf '%-32s %12d %8.2f%% %8.2f\n' "$label" "$(size "$file")" \
-        "$(awk "BEGIN { print 100 * $(size "$file") / $bytes }")" "$seconds"
+    IFS=: read -r label file wall cpu <<<"$row"
+    printf '%-32s %12d %8.2f%% %8.2f %8.2f\n' "$label" "$(size "$file")" \
+        "$(awk "BEGIN { print 100 * $(size "$file") / $bytes }")" "$wall" "$cpu"
 done
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 ours=$(size "$work/setup.exe")
 for other in zip9.zip 7z-mx9.zip; do
     theirs=$(size "$work/$other")
