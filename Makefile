@@ -32,10 +32,12 @@ win32: deps
 	@cmake --build $(WIN32_DIR) -j $(JOBS)
 
 # The same sources for x86-64: tvsfx64.exe and the Windows-side tests, which
-# run on every machine (some kernels run no 32-bit programs).
-win64: deps
+# run on every machine (some kernels run no 32-bit programs), and tvsfx.exe,
+# the builder for Windows, which embeds both stubs.
+win64: win32
 	@cmake -S . -B $(WIN64_DIR) -DCMAKE_BUILD_TYPE=MinSizeRel \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake \
+	    -DTALVOK_STUB_EXE=$(abspath $(WIN32_DIR))/src/tvsfx32.exe \
 	    -DTALVOK_NATIVE_DIR=$(abspath $(NATIVE_DIR)) >/dev/null
 	@cmake --build $(WIN64_DIR) -j $(JOBS)
 

@@ -1,11 +1,15 @@
 // "tvsfx build" (see build_command.h).
 #include "build_command.h"
 
+#include "archive/zip_records.h"
 #include "build_error.h"
+#include "deflate_compressor.h"
 #include "embedded_stub.h"
 #include "flag_switches.h"
 #include "folder_zipper.h"
+#include "host_system.h"
 #include "installer_builder.h"
+#include "member_encryption.h"
 #include "output_file.h"
 #include "pe_image.h"
 #include "portable/parameter_block.h"
@@ -15,22 +19,33 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sys/stat.h>
+#include <strings.h>
 
 namespace {
 
 std::vector<uint8_t> ReadInputFile(const std::string &path, const char *what)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        Refuse("%s %s: cannot open it: %s", what, path.c_str(), std::strerror(errno));
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        Refuse("%s %s: cannot read it", what, path.c_str());
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadWholeFile(path, bytes, error))
+        Refuse("%s %s: cannot open it: %s", what, path.c_str(), error.c_str());
     return bytes;
+}
+
+// SOURCE_DATE_EPOCH, when set: the one time every --from-dir entry carries.
+std::optional<int64_t> SourceDateEpoch()
+{
+    std::string value;
+    if (!EnvironmentValue("SOURCE_DATE_EPOCH", value))
+        return std::nullopt;
+    char *end = nullptr;
+    errno = 0;
+    const long long seconds = std::strtoll(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || errno != 0 || seconds < 0)
+        Refuse("SOURCE_DATE_EPOCH: \"%s\" is not a number of seconds since 1970", value.c_str());
+    return int64_t(seconds);
 }
 
 const char *ArchName(PeArch arch) { return arch == PeArch::X64 ? "x64" : "x86"; }
@@ -62,12 +77,15 @@ ZipArchive LoadPayload(const Options &options)
 {
     if (!options.from_zip.empty())
         return ReadZipArchive(ReadInputFile(options.from_zip, "--from-zip"), options.from_zip);
+    FolderZipOptions zip_options;
+    zip_options.codepage = options.codepage;
+    zip_options.fixed_time = SourceDateEpoch();
+    zip_options.progress_allowed = !options.quiet;
     // An earlier build's output inside the folder is no part of the payload.
-    ExcludedFile excluded = {0, 0};
-    struct stat out_info;
-    if (stat(options.out_path.c_str(), &out_info) == 0)
-        excluded = ExcludedFile{out_info.st_dev, out_info.st_ino};
-    return ZipFolder(options.from_dir, options.codepage, excluded);
+    EntryInfo out_info;
+    std::string ignored;
+    zip_options.excluded = QueryEntry(options.out_path, out_info, ignored) ? out_info.identity : FileIdentity{};
+    return ZipFolder(options.from_dir, zip_options);
 }
 
 // --verbatim: the file's bytes, scanned for what re-basing and the
@@ -144,7 +162,13 @@ void PrintVerbatimSummary(const BuildResult &result, const VerbatimScan &scan)
     std::printf("  padding         %u zero bytes after the archive\n", result.padding_bytes);
 }
 
-void PrintSummary(const Options &options, const BuildResult &result, size_t stub_bytes)
+// How the payload was made, beyond where it went.
+struct PayloadNotes {
+    size_t encrypted_members;
+    bool test_seed;            // the encryption headers came from TVSFX_TEST_RANDOM_SEED
+};
+
+void PrintSummary(const Options &options, const BuildResult &result, size_t stub_bytes, const PayloadNotes &notes)
 {
     std::printf("tvsfx: wrote %s (%zu bytes)\n", options.out_path.c_str(), result.image.size());
     std::printf("  stub            %s, %zu bytes, ParameterBlock at 0x%zX, entry point 0x%X\n",
@@ -162,6 +186,13 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
         std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
                     result.central_directory, result.end_record, result.padding_bytes);
     }
+    if (!options.from_dir.empty())
+        std::printf("  compression     %s, stored where that is smaller%s\n", DeflateCompressor::Description(),
+                    SourceDateEpoch() ? "; times from SOURCE_DATE_EPOCH" : "");
+    if (notes.encrypted_members)
+        std::printf("  encryption      %zu members, traditional zip cipher; headers from %s\n",
+                    notes.encrypted_members,
+                    notes.test_seed ? "TVSFX_TEST_RANDOM_SEED (for tests: not secret)" : "the system's random source");
     std::printf("  flags           0x%08X%s\n", result.flags, FlagNames(result.flags).c_str());
     std::printf("  self-check      CRC-32 0x%08X over 0x%X..0x%X\n", result.crc, result.covered_from,
                 result.first_local_header);
@@ -201,14 +232,23 @@ int RunBuild(const Options &options)
         return 0;
     }
     CheckCodepage(options.codepage);
+    const std::optional<std::string> password = ResolvePassword(options.password, options.codepage);
+    RandomSource random = RandomSource::FromEnvironment();
 
     BuildRequest request;
     request.stub = LoadStub(options);
     const size_t stub_bytes = request.stub.size();
-    if (options.verbatim)
+    PayloadNotes notes = {0, random.seeded()};
+    if (options.verbatim) {
         request.verbatim = LoadVerbatimPayload(options);
-    else
+    } else {
         request.archive = LoadPayload(options);
+        if (password) {
+            EncryptArchive(request.archive, *password, random);
+            for (const ZipMember &member : request.archive.members)
+                notes.encrypted_members += (member.flags & ZIP_FLAG_ENCRYPTED) ? 1 : 0;
+        }
+    }
     for (int field = 0; field < HEADER_FIELD_COUNT; field++)
         if (options.texts[field])
             request.texts.fields[field] = ToAnsi(*options.texts[field], options.codepage, HeaderFieldOptions[field]);
@@ -222,6 +262,6 @@ int RunBuild(const Options &options)
     const BuildResult result = BuildInstaller(request);
     WriteOutputFile(options.out_path, result.image);
     if (!options.quiet)
-        PrintSummary(options, result, stub_bytes);
+        PrintSummary(options, result, stub_bytes, notes);
     return 0;
 }

@@ -15,7 +15,9 @@ public:
 
 // printf-style; never returns.
 [[noreturn]] void Refuse(const char *format, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+    __attribute__((format(gnu_printf, 1, 2)))  // with __USE_MINGW_ANSI_STDIO
+#elif defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;

@@ -23,3 +23,52 @@ const FlagSwitch FlagSwitches[] = {
 };
 
 const unsigned FLAG_SWITCH_COUNT = sizeof FlagSwitches / sizeof FlagSwitches[0];
+
+namespace {
+
+// Bits the stub reads that no switch sets by itself.
+struct BitName {
+    uint32_t mask;
+    const char *name;
+};
+const BitName DerivedBits[] = {
+    {FLAG_WAIT_FOR_NAMED, "wait-name"},
+    {FLAG_HAS_TITLE, "title"},
+    {FLAG_SPANNED, "spanned"},
+    {FLAG_EXE_VOLUMES, "exe-volumes"},
+};
+
+}  // namespace
+
+std::vector<std::string> FlagWordNames(uint32_t flags)
+{
+    std::vector<std::string> names;
+    uint32_t named = 0;
+    for (unsigned bit = 0; bit < 32; bit++) {
+        const uint32_t mask = 1u << bit;
+        if (!(flags & mask) || (named & mask))
+            continue;
+        const char *name = nullptr;
+        uint32_t covered = mask;
+        for (const BitName &derived : DerivedBits)
+            if (derived.mask == mask)
+                name = derived.name;
+        // The widest set switch whose lowest bit this is.
+        for (unsigned index = 0; index < FLAG_SWITCH_COUNT; index++) {
+            const FlagSwitch &flag = FlagSwitches[index];
+            if ((flag.mask & (0u - flag.mask)) == mask && (flags & flag.mask) == flag.mask &&
+                (!name || flag.mask > covered)) {
+                name = flag.name;
+                covered = flag.mask;
+            }
+        }
+        if (name) {
+            names.push_back(name);
+            named |= covered;
+        } else {
+            names.push_back("bit " + std::to_string(bit));
+            named |= mask;
+        }
+    }
+    return names;
+}

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct FlagSwitch {
     const char *name;   // without the leading "--"
@@ -16,3 +18,9 @@ struct FlagSwitch {
 
 extern const FlagSwitch FlagSwitches[];
 extern const unsigned FLAG_SWITCH_COUNT;
+
+// The flags word by name, lowest bit first: the switches' names (a switch
+// whose bits another set switch includes is left out), "wait-name" (bit 2),
+// "title" (bit 4), "spanned" (bit 12), "exe-volumes" (bit 15) for the bits
+// without a switch, and "bit N" for bits that mean nothing to the stub.
+std::vector<std::string> FlagWordNames(uint32_t flags);

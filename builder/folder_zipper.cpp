@@ -1,124 +1,92 @@
-// Zip archive from a folder (see folder_zipper.h).
+// Zip archive from a folder (see folder_zipper.h). Two passes: the walk
+// lists every entry in archive order with its header fields, then the
+// files' contents are compressed in parallel and laid into the storage in
+// that same order.
 #include "folder_zipper.h"
 
 #include "archive/zip_records.h"
 #include "build_error.h"
+#include "deflate_compressor.h"
 #include "extract/crc32.h"
 #include "text_encoding.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <ctime>
-#include <dirent.h>
-#include <fstream>
-#include <libdeflate.h>
-#include <memory>
-#include <sys/stat.h>
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 namespace {
 
-constexpr int FILE_COMPRESSION_LEVEL = 9;  // libdeflate: near its best at a fraction of level 12's time
 constexpr uint16_t VERSION_MADE_BY = 20;   // MS-DOS attributes, format version 2.0
 constexpr uint16_t VERSION_STORED = 10;
 constexpr uint16_t VERSION_DEFLATE = 20;
 constexpr uint32_t DOS_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr uint64_t FILE_SIZE_LIMIT = 0x7FFFFFFF;
+constexpr unsigned COMPRESSION_THREADS_MAX = 16;
 
-struct CompressorDeleter {
-    void operator()(libdeflate_compressor *compressor) const { libdeflate_free_compressor(compressor); }
+// One entry of the archive as the walk found it.
+struct PlannedEntry {
+    ZipMember member;     // every field but the data's
+    std::string path;     // files: where to read the content
+    uint64_t size_bytes;  // files: as the walk saw it
+    bool is_file;
 };
 
 struct Walk {
-    std::string codepage;
-    ExcludedFile excluded;
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor;
-    ZipArchive archive;
+    const FolderZipOptions &options;
+    std::vector<PlannedEntry> entries;
+    uint64_t file_bytes;
 };
 
-std::vector<std::string> SortedEntries(const std::string &folder)
+// A compressed file, ready to be laid into the storage.
+struct PackedFile {
+    std::vector<uint8_t> data;
+    uint16_t method;
+    uint32_t crc;
+};
+
+uint32_t EntryDosTime(const FolderZipOptions &options, int64_t modified)
 {
-    std::unique_ptr<DIR, int (*)(DIR *)> directory(opendir(folder.c_str()), closedir);
-    if (!directory)
-        Refuse("%s: cannot open the folder: %s", folder.c_str(), std::strerror(errno));
-    std::vector<std::string> names;
-    errno = 0;
-    while (const dirent *entry = readdir(directory.get())) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            names.push_back(entry->d_name);
-        errno = 0;
+    struct tm broken_down = {};
+    const bool converted =
+        options.fixed_time ? ToUtcTime(*options.fixed_time, broken_down) : ToLocalTime(modified, broken_down);
+    if (!converted) {
+        broken_down.tm_year = 80, broken_down.tm_mday = 1;  // unrepresentable: the DOS epoch
     }
-    if (errno != 0)
-        Refuse("%s: cannot read the folder: %s", folder.c_str(), std::strerror(errno));
-    std::sort(names.begin(), names.end());  // byte order, whatever the locale
-    return names;
+    return DosDateTime(broken_down);
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string &path, uint64_t size_bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> content(size_bytes);
-    if (!in || !in.read(reinterpret_cast<char *>(content.data()), std::streamsize(size_bytes)) ||
-        in.peek() != std::ifstream::traits_type::eof())
-        Refuse("%s: cannot read it (or it changed while being read)", path.c_str());
-    return content;
-}
-
-ZipMember NewMember(Walk &walk, const std::string &relative, const struct stat &info)
+ZipMember NewMember(const Walk &walk, const std::string &relative, const EntryInfo &info)
 {
     ZipMember member = {};
     if (relative.find('\\') != std::string::npos)
         Refuse("%s: a backslash in a name, which Windows takes for a folder separator", relative.c_str());
-    member.name = ToAnsi(relative, walk.codepage, relative);
+    member.name = ToAnsi(relative, walk.options.codepage, relative);
     if (member.name.size() > ZIP_NAME_MAX_BYTES)
         Refuse("%s: the stored name would be %zu bytes, over the extractor's limit of %zu", relative.c_str(),
                member.name.size(), ZIP_NAME_MAX_BYTES);
     member.version_made_by = VERSION_MADE_BY;
     member.version_needed = VERSION_STORED;
     member.method = ZIP_METHOD_STORED;
-    uint32_t date_time = DosDateTime(info.st_mtime);
+    const uint32_t date_time = EntryDosTime(walk.options, info.modified);
     member.dos_date = static_cast<uint16_t>(date_time >> 16);
     member.dos_time = static_cast<uint16_t>(date_time);
-    member.data_offset = walk.archive.storage.size();
     return member;
 }
 
-void AddFolderEntry(Walk &walk, const std::string &relative, const struct stat &info)
+std::vector<std::string> SortedEntries(const std::string &folder)
 {
-    ZipMember member = NewMember(walk, relative + "/", info);
-    member.external_attributes = DOS_ATTRIBUTE_DIRECTORY;
-    walk.archive.members.push_back(std::move(member));
+    std::vector<std::string> names;
+    std::string error;
+    if (!ListFolder(folder, names, error))
+        Refuse("%s: cannot read the folder: %s", folder.c_str(), error.c_str());
+    std::sort(names.begin(), names.end());  // byte order, whatever the locale
+    return names;
 }
 
-void AddFile(Walk &walk, const std::string &path, const std::string &relative, const struct stat &info)
+bool SameFile(const FileIdentity &a, const FileIdentity &b)
 {
-    if (uint64_t(info.st_size) > FILE_SIZE_LIMIT)
-        Refuse("%s: 2 GiB or more; the installer's offsets are signed 32-bit values", path.c_str());
-    ZipMember member = NewMember(walk, relative, info);
-    std::vector<uint8_t> content = ReadWholeFile(path, uint64_t(info.st_size));
-    member.crc = Crc32Of(content.data(), content.size());
-    member.uncompressed_bytes = static_cast<uint32_t>(content.size());
-
-    std::vector<uint8_t> deflated;
-    if (!content.empty()) {
-        deflated.resize(content.size() - 1);  // only a smaller result is of use
-        size_t deflated_bytes = libdeflate_deflate_compress(walk.compressor.get(), content.data(), content.size(),
-                                                            deflated.data(), deflated.size());
-        deflated.resize(deflated_bytes);
-    }
-    std::vector<uint8_t> &storage = walk.archive.storage;
-    if (!deflated.empty()) {
-        member.method = ZIP_METHOD_DEFLATE;
-        member.version_needed = VERSION_DEFLATE;
-        storage.insert(storage.end(), deflated.begin(), deflated.end());
-    } else {
-        storage.insert(storage.end(), content.begin(), content.end());
-    }
-    member.compressed_bytes = static_cast<uint32_t>(storage.size() - member.data_offset);
-    if (storage.size() > FILE_SIZE_LIMIT)
-        Refuse("%s: the archive reaches 2 GiB here; the installer's offsets are signed 32-bit values",
-               path.c_str());
-    walk.archive.members.push_back(std::move(member));
+    return a.known && b.known && a.volume == b.volume && a.index == b.index;
 }
 
 void WalkFolder(Walk &walk, const std::string &folder, const std::string &relative_folder)
@@ -126,51 +94,144 @@ void WalkFolder(Walk &walk, const std::string &folder, const std::string &relati
     for (const std::string &name : SortedEntries(folder)) {
         const std::string path = folder + "/" + name;
         const std::string relative = relative_folder.empty() ? name : relative_folder + "/" + name;
-        struct stat link_info;
-        struct stat info;
-        if (lstat(path.c_str(), &link_info) != 0 || stat(path.c_str(), &info) != 0)
-            Refuse("%s: %s", path.c_str(), std::strerror(errno));
-        if (info.st_dev == walk.excluded.device && info.st_ino == walk.excluded.inode)
+        EntryInfo info;
+        std::string error;
+        if (!QueryEntry(path, info, error))
+            Refuse("%s: %s", path.c_str(), error.c_str());
+        if (SameFile(info.identity, walk.options.excluded))
             continue;
-        if (S_ISDIR(info.st_mode)) {
-            if (S_ISLNK(link_info.st_mode))
-                Refuse("%s: a link to a folder; links to folders are not followed", path.c_str());
-            AddFolderEntry(walk, relative, info);
+        switch (info.kind) {
+        case EntryKind::LinkToFolder:
+            Refuse("%s: a link to a folder; links to folders are not followed", path.c_str());
+        case EntryKind::Folder: {
+            ZipMember member = NewMember(walk, relative + "/", info);
+            member.external_attributes = DOS_ATTRIBUTE_DIRECTORY;
+            walk.entries.push_back(PlannedEntry{std::move(member), "", 0, false});
             WalkFolder(walk, path, relative);
-        } else if (S_ISREG(info.st_mode)) {
-            AddFile(walk, path, relative, info);
-        } else {
+            break;
+        }
+        case EntryKind::File:
+            if (info.size_bytes > FILE_SIZE_LIMIT)
+                Refuse("%s: 2 GiB or more; the installer's offsets are signed 32-bit values", path.c_str());
+            walk.entries.push_back(PlannedEntry{NewMember(walk, relative, info), path, info.size_bytes, true});
+            walk.file_bytes += info.size_bytes;
+            break;
+        case EntryKind::Other:
             Refuse("%s: not a regular file or folder", path.c_str());
         }
     }
 }
 
+PackedFile PackFile(DeflateCompressor &compressor, const PlannedEntry &entry)
+{
+    std::vector<uint8_t> content;
+    std::string error;
+    if (!ReadWholeFile(entry.path, content, error))
+        Refuse("%s: cannot read it: %s", entry.path.c_str(), error.c_str());
+    if (content.size() != entry.size_bytes)
+        Refuse("%s: it changed while being read", entry.path.c_str());
+    PackedFile packed;
+    packed.crc = Crc32Of(content.data(), content.size());
+    packed.data = compressor.Compress(content.data(), content.size(), content.size());
+    packed.method = ZIP_METHOD_DEFLATE;
+    if (packed.data.empty()) {
+        packed.data = std::move(content);
+        packed.method = ZIP_METHOD_STORED;
+    }
+    return packed;
+}
+
+// Packs every file entry, largest first spread over the threads; a refusal
+// in any thread stops the others and is raised here.
+std::vector<PackedFile> PackFiles(const std::vector<PlannedEntry> &entries, ProgressMeter &progress)
+{
+    std::vector<size_t> order;
+    for (size_t index = 0; index < entries.size(); index++)
+        if (entries[index].is_file)
+            order.push_back(index);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return entries[a].size_bytes > entries[b].size_bytes; });
+
+    std::vector<PackedFile> packed(entries.size());
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::string failure;
+    std::mutex failure_lock;
+    auto work = [&]() {
+        try {
+            DeflateCompressor compressor;
+            for (size_t taken; !failed && (taken = next++) < order.size();) {
+                const PlannedEntry &entry = entries[order[taken]];
+                packed[order[taken]] = PackFile(compressor, entry);
+                progress.Advance(entry.size_bytes);
+            }
+        } catch (const std::exception &error) {
+            std::lock_guard<std::mutex> lock(failure_lock);
+            if (!failed.exchange(true))
+                failure = error.what();
+        }
+    };
+    const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
+    const size_t thread_count = std::min<size_t>({hardware, COMPRESSION_THREADS_MAX, order.size()});
+    std::vector<std::thread> threads;
+    for (size_t index = 1; index < thread_count; index++)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &thread : threads)
+        thread.join();
+    if (failed)
+        throw BuildError(failure);
+    return packed;
+}
+
 }  // namespace
 
-uint32_t DosDateTime(time_t when)
+uint32_t DosDateTime(const struct tm &when)
 {
-    struct tm local = {};
-    if (!localtime_r(&when, &local) || local.tm_year < 80)
+    if (when.tm_year < 80)
         return (0u << 9 | 1u << 5 | 1u) << 16;  // 1980-01-01 00:00:00
-    if (local.tm_year > 80 + 127)
+    if (when.tm_year > 80 + 127)
         return (127u << 9 | 12u << 5 | 31u) << 16 | (23u << 11 | 59u << 5 | 29u);
-    uint32_t date = uint32_t(local.tm_year - 80) << 9 | uint32_t(local.tm_mon + 1) << 5 | uint32_t(local.tm_mday);
-    uint32_t time = uint32_t(local.tm_hour) << 11 | uint32_t(local.tm_min) << 5 | uint32_t(local.tm_sec / 2);
+    uint32_t date = uint32_t(when.tm_year - 80) << 9 | uint32_t(when.tm_mon + 1) << 5 | uint32_t(when.tm_mday);
+    uint32_t time = uint32_t(when.tm_hour) << 11 | uint32_t(when.tm_min) << 5 | uint32_t(when.tm_sec / 2);
     return date << 16 | time;
 }
 
-ZipArchive ZipFolder(const std::string &root, const std::string &codepage, ExcludedFile excluded)
+ZipArchive ZipFolder(const std::string &root, const FolderZipOptions &options)
 {
-    struct stat info;
-    if (stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    EntryInfo info;
+    std::string error;
+    if (!QueryEntry(root, info, error) || (info.kind != EntryKind::Folder && info.kind != EntryKind::LinkToFolder))
         Refuse("--from-dir %s: not a folder", root.c_str());
     BuildCrcTable();
-    Walk walk{codepage, excluded, nullptr, {}};
-    walk.compressor.reset(libdeflate_alloc_compressor(FILE_COMPRESSION_LEVEL));
-    if (!walk.compressor)
-        Refuse("out of memory for the compressor");
+    Walk walk{options, {}, 0};
     WalkFolder(walk, root, "");
-    for (size_t index = 0; index < walk.archive.members.size(); index++)
-        walk.archive.central_order.push_back(index);
-    return std::move(walk.archive);
+
+    std::vector<PackedFile> packed;
+    {
+        ProgressMeter progress("compressing", walk.file_bytes, options.progress_allowed);
+        packed = PackFiles(walk.entries, progress);
+    }
+
+    ZipArchive archive;
+    for (size_t index = 0; index < walk.entries.size(); index++) {
+        ZipMember &member = walk.entries[index].member;
+        member.data_offset = archive.storage.size();
+        if (walk.entries[index].is_file) {
+            PackedFile &file = packed[index];
+            member.method = file.method;
+            member.version_needed = file.method == ZIP_METHOD_DEFLATE ? VERSION_DEFLATE : VERSION_STORED;
+            member.crc = file.crc;
+            member.uncompressed_bytes = static_cast<uint32_t>(walk.entries[index].size_bytes);
+            member.compressed_bytes = static_cast<uint32_t>(file.data.size());
+            archive.storage.insert(archive.storage.end(), file.data.begin(), file.data.end());
+            std::vector<uint8_t>().swap(file.data);
+            if (archive.storage.size() > FILE_SIZE_LIMIT)
+                Refuse("%s: the archive reaches 2 GiB here; the installer's offsets are signed 32-bit values",
+                       walk.entries[index].path.c_str());
+        }
+        archive.central_order.push_back(index);
+        archive.members.push_back(std::move(member));
+    }
+    return archive;
 }

@@ -1,29 +1,41 @@
 // Making the archive from a folder (--from-dir).
 //
-// The folder is walked depth first with each folder's entries sorted by their
-// bytes, so the same tree always gives the same archive: every folder below
-// the root becomes an entry "name/" ahead of its contents, every regular file
-// a member, deflated (libdeflate) or stored when deflate does not make it
-// smaller. Times are the files' modification times as local DOS times, the
-// way zip tools record them. Names are converted to the target code page
-// (text_encoding.h) and must stay within ZIP_NAME_MAX_BYTES. Symbolic links
-// to files are followed; links to folders and special files are refused.
+// Deterministic: the same tree gives the same archive, byte for byte, on any
+// machine. The folder is walked depth first with each folder's entries
+// sorted by their bytes: every folder below the root becomes an entry
+// "name/" ahead of its contents, every regular file a member, deflated
+// (deflate_compressor.h) or stored when deflate does not make it smaller.
+// Nothing of the host goes in: no user or group ids, no Unix permissions, no
+// extra fields; the "made by" host is MS-DOS with only the folder attribute.
+// Times are the files' modification times as local DOS times, the way zip
+// tools record them, unless a fixed time is given (SOURCE_DATE_EPOCH): then
+// every entry carries that time, taken in UTC so the time zone cannot change
+// the bytes.
+//
+// Names are converted to the target code page (text_encoding.h) and must
+// stay within ZIP_NAME_MAX_BYTES. Symbolic links to files are followed;
+// links to folders and special files are refused.
+//
+// Files are read and compressed by several threads at once; each file is
+// compressed on its own, so the result does not depend on their number.
 #pragma once
 
+#include "host_system.h"
+#include "progress_meter.h"
 #include "zip_archive.h"
 
+#include <optional>
 #include <string>
-#include <sys/types.h>
 
-// A file the walk must leave out (the output of a previous build sitting in
-// the input folder); dev 0 and inode 0 leave out nothing.
-struct ExcludedFile {
-    dev_t device;
-    ino_t inode;
+struct FolderZipOptions {
+    std::string codepage;
+    FileIdentity excluded;              // a previous build's output inside the folder
+    std::optional<int64_t> fixed_time;  // SOURCE_DATE_EPOCH, seconds since 1970 UTC
+    bool progress_allowed;              // not --quiet
 };
 
-ZipArchive ZipFolder(const std::string &root, const std::string &codepage, ExcludedFile excluded);
+ZipArchive ZipFolder(const std::string &root, const FolderZipOptions &options);
 
-// The DOS date and time of a Unix time, in local time; clamped to the DOS
-// range (1980 to 2107). Returned as date << 16 | time.
-uint32_t DosDateTime(time_t when);
+// The DOS date and time of a broken-down time; clamped to the DOS range
+// (1980 to 2107). Returned as date << 16 | time.
+uint32_t DosDateTime(const struct tm &when);

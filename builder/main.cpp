@@ -1,21 +1,45 @@
-// tvsfx: the archive builder's entry. Parses the command line and runs the
-// build; every refusal arrives here as a BuildError, is printed on stderr and
-// ends the process with status 1.
+// tvsfx: the archive builder's entry. Dispatches on the command: "build"
+// (and --help) ends every refusal with status 1, as it always has; "info"
+// and "verify" end a usage mistake with status 2, since for verify status 1
+// means a damaged installer. Every refusal arrives here as a BuildError and
+// is printed on stderr as one line.
 #include "build_command.h"
 #include "build_error.h"
+#include "host_system.h"
+#include "info_command.h"
+#include "inspect_options.h"
+#include "verify_command.h"
 
 #include <cstdio>
 #include <new>
 
+namespace {
+constexpr int EXIT_FAILURE_STATUS = 1;
+constexpr int EXIT_USAGE_STATUS = 2;
+}
+
 int main(int argc, char **argv)
 {
+    UseBinaryStandardStreams();
+    const std::vector<std::string> arguments = CommandArguments(argc, argv);
     try {
-        Options options = ParseCommandLine(argc - 1, argv + 1);
+        if (!arguments.empty() && (arguments[0] == "info" || arguments[0] == "verify")) {
+            const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+            const InspectOptions options = ParseInspectCommandLine(arguments[0], rest);
+            return arguments[0] == "info" ? RunInfo(options) : RunVerify(options);
+        }
+        std::vector<const char *> pointers;
+        for (const std::string &argument : arguments)
+            pointers.push_back(argument.c_str());
+        Options options = ParseCommandLine(int(pointers.size()), pointers.data());
         return RunBuild(options);
+    } catch (const UsageError &error) {
+        std::fprintf(stderr, "tvsfx: %s\n", error.what());
+        return EXIT_USAGE_STATUS;
     } catch (const BuildError &error) {
         std::fprintf(stderr, "tvsfx: %s\n", error.what());
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "tvsfx: out of memory\n");
     }
-    return 1;
+    return EXIT_FAILURE_STATUS;
 }

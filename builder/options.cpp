@@ -58,7 +58,8 @@ Options ParseCommandLine(int argc, const char *const *argv)
         return options;
     }
     if (next >= argc || std::strcmp(argv[next], "build") != 0)
-        Refuse("usage: tvsfx build --out FILE (--from-dir DIR | --from-zip FILE) [options]; see tvsfx --help");
+        Refuse("usage: tvsfx build --out FILE (--from-dir DIR | --from-zip FILE) [options], tvsfx info FILE, "
+               "tvsfx verify FILE; see tvsfx --help");
     next++;
 
     while (next < argc) {
@@ -94,7 +95,7 @@ Options ParseCommandLine(int argc, const char *const *argv)
 
         // Everything else takes a value.
         static const char *const value_options[] = {"arch", "stub", "out", "from-dir", "from-zip", "flags",
-                                                    "wait-name", "codepage"};
+                                                    "wait-name", "codepage", "password", "password-file"};
         bool known = false;
         for (const char *option : value_options)
             known = known || name == option;
@@ -132,6 +133,10 @@ Options ParseCommandLine(int argc, const char *const *argv)
             options.raw_flags = ParseFlagsWord(value);
         else if (name == "wait-name")
             options.wait_name = value;
+        else if (name == "password")
+            options.password.text = value;
+        else if (name == "password-file")
+            options.password.file = value;
         else
             options.codepage = value;
     }
@@ -142,6 +147,8 @@ Options ParseCommandLine(int argc, const char *const *argv)
         Refuse("give exactly one of --from-dir DIR and --from-zip FILE");
     if (options.verbatim && options.from_zip.empty())
         Refuse("--verbatim takes an existing archive as it is: it needs --from-zip FILE, not --from-dir");
+    if (options.verbatim && (options.password.text || options.password.file))
+        Refuse("--verbatim puts the archive in as it is; it cannot be encrypted on the way (no --password)");
     return options;
 }
 
@@ -161,6 +168,10 @@ std::string HelpText()
         "  --out FILE         the installer to write; it appears only when the build succeeds\n"
         "  --from-dir DIR     archive the folder DIR (sorted, deflated or stored)\n"
         "  --from-zip FILE    take the members of an existing zip archive as they are\n"
+        "  --password P       encrypt every member with the traditional zip cipher (1 to 99 bytes\n"
+        "                     in the code page); sets bit 8, so the installer asks for it\n"
+        "  --password-file F  the same, with the password on the first line of F, so that it\n"
+        "                     stays out of the shell's history\n"
         "\n"
         "Header texts (limits in bytes after conversion):\n";
     for (const TextOption &text : TextOptions) {
@@ -202,6 +213,25 @@ std::string HelpText()
         "                     rewritten. Only the offsets of a central directory that can be found\n"
         "                     are moved to where the archive lands; zero bytes after it pad the file\n"
         "\n"
-        "Exit status: 0 on success, 1 on any failure (the reason goes to stderr).\n";
+        "Reproducible builds: with the environment variable SOURCE_DATE_EPOCH (seconds since\n"
+        "1970) every --from-dir entry carries that time (as UTC) instead of the file's, so the\n"
+        "same tree gives the same installer anywhere. The random bytes of encryption headers\n"
+        "come from the system; for tests only, TVSFX_TEST_RANDOM_SEED=N fixes them too.\n"
+        "\n"
+        "Exit status: 0 on success, 1 on any failure (the reason goes to stderr).\n"
+        "\n"
+        "usage: tvsfx info FILE [--json] [--codepage CP]\n"
+        "  Prints what an installer holds: the stub, the ParameterBlock, the flags by name, the\n"
+        "  header's texts and the members. --json prints the same as one JSON object. Texts and\n"
+        "  names are shown converted from CP (default CP1252) to UTF-8. Exit status 0, 1 when\n"
+        "  FILE cannot be read or is no installer, 2 on a usage mistake.\n"
+        "\n"
+        "usage: tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]\n"
+        "  Checks natively what the installer checks when it starts, and more: the self-check CRC\n"
+        "  over its region, the entry point, the end record's place, the local headers against\n"
+        "  the central directory, and every member's data, decoded with the installer's own\n"
+        "  decoder (and decrypted with the password) and compared with its CRC. Prints one line\n"
+        "  per fault. Exit status: 0 sound, 1 damaged, 2 usage mistake (or encrypted members\n"
+        "  and no password).\n";
     return help;
 }

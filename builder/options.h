@@ -1,12 +1,15 @@
 // The command line of tvsfx:
 //
 //   tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE [--verbatim]) [options]
+//   tvsfx info FILE [--json] [--codepage CP]          (inspect_options.h)
+//   tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]
 //   tvsfx --help
 //
 // Every option takes its value as the next argument or after "=". Texts are
 // kept here as typed (UTF-8); the build converts them (text_encoding.h).
 #pragma once
 
+#include "password_input.h"
 #include "portable/sfx_header_layout.h"
 
 #include <cstdint>
@@ -28,6 +31,7 @@ struct Options {
     bool unchecked_fields = false;              // tests only: skip the field bounds
     bool verbatim = false;                      // tests only: --from-zip's bytes as they are
     bool quiet = false;
+    PasswordOptions password;                   // --password, --password-file
 };
 
 // Parses the arguments after the program name. Refuses (BuildError) unknown

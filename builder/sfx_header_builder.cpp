@@ -4,8 +4,7 @@
 #include "build_error.h"
 #include "portable/parameter_block.h"
 
-#include <libdeflate.h>
-#include <memory>
+#include "deflate_compressor.h"
 
 const char *const HeaderFieldOptions[HEADER_FIELD_COUNT] = {
     "--about", "--command", "--parameters", "(reserved field)",
@@ -13,12 +12,6 @@ const char *const HeaderFieldOptions[HEADER_FIELD_COUNT] = {
 };
 
 namespace {
-
-constexpr int HEADER_COMPRESSION_LEVEL = 12;  // libdeflate's best; the header is tiny
-
-struct CompressorDeleter {
-    void operator()(libdeflate_compressor *compressor) const { libdeflate_free_compressor(compressor); }
-};
 
 std::vector<uint8_t> LayOutFields(const HeaderTexts &texts, uint32_t flags, FieldBounds bounds)
 {
@@ -47,17 +40,12 @@ SfxHeaderImage BuildSfxHeader(const HeaderTexts &texts, uint32_t flags, FieldBou
         Refuse("header texts: %zu bytes together, over the stub's limit of %zu; shorten the texts",
                unpacked.size(), HEADER_UNPACKED_MAX_BYTES);
 
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-        libdeflate_alloc_compressor(HEADER_COMPRESSION_LEVEL));
-    if (!compressor)
-        Refuse("out of memory for the header compressor");
-    std::vector<uint8_t> compressed(
-        libdeflate_deflate_compress_bound(compressor.get(), unpacked.size()));
-    size_t compressed_bytes = libdeflate_deflate_compress(compressor.get(), unpacked.data(), unpacked.size(),
-                                                          compressed.data(), compressed.size());
-    if (compressed_bytes == 0)
+    // Deflate never needs more than 5 bytes per 64 KiB over the input, so
+    // this limit only ever stops a stream that could not be the header.
+    DeflateCompressor compressor;
+    std::vector<uint8_t> compressed = compressor.Compress(unpacked.data(), unpacked.size(), unpacked.size() + 64);
+    if (compressed.empty())
         Refuse("internal: the header did not compress within its bound");
-    compressed.resize(compressed_bytes);
     if (compressed.size() > HEADER_COMPRESSED_MAX_BYTES)
         Refuse("header texts: %zu bytes compressed, over the stub's limit of %zu; shorten the texts",
                compressed.size(), HEADER_COMPRESSED_MAX_BYTES);

@@ -1,5 +1,5 @@
 // The SfxHeader as the builder writes it: the eight NUL-terminated fields in
-// their fixed order, raw-deflate compressed (libdeflate at its best level).
+// their fixed order, raw-deflate compressed (deflate_compressor.h).
 //
 // The stub copies each field into a buffer of fixed size and raises an
 // internal error when one does not fit, and it decodes the header into work

@@ -12,7 +12,8 @@ namespace {
 // One conversion descriptor, closed on every path.
 class Converter {
 public:
-    explicit Converter(const std::string &codepage) : descriptor_(iconv_open(codepage.c_str(), "UTF-8")) {}
+    explicit Converter(const std::string &codepage) : Converter(codepage, "UTF-8") {}
+    Converter(const std::string &to, const std::string &from) : descriptor_(iconv_open(to.c_str(), from.c_str())) {}
     ~Converter()
     {
         if (valid())
@@ -63,4 +64,34 @@ std::string ToAnsi(const std::string &text, const std::string &codepage, const s
                codepage.c_str());
     }
     return std::string(output.data(), size_t(out_next - output.data()));
+}
+
+std::string FromAnsi(const std::string &bytes, const std::string &codepage)
+{
+    static const char REPLACEMENT[] = "\xEF\xBF\xBD";
+    std::string text;
+    if (codepage == RAW_CODEPAGE) {
+        for (char byte : bytes)
+            text += static_cast<unsigned char>(byte) < 0x80 ? std::string(1, byte) : std::string(REPLACEMENT);
+        return text;
+    }
+    Converter converter("UTF-8", codepage);
+    std::vector<char> input(bytes.begin(), bytes.end());
+    char *in_next = input.data();
+    size_t in_left = input.size();
+    while (in_left > 0) {
+        char out[256];
+        char *out_next = out;
+        size_t out_left = sizeof out;
+        const bool failed = !converter.valid() ||
+                            iconv(converter.get(), &in_next, &in_left, &out_next, &out_left) == size_t(-1);
+        text.append(out, size_t(out_next - out));
+        if (failed && (!converter.valid() || errno != E2BIG)) {
+            // A byte the code page does not define, or a lead byte without its trail.
+            text += REPLACEMENT;
+            in_next++;
+            in_left--;
+        }
+    }
+    return text;
 }

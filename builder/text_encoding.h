@@ -19,3 +19,8 @@ std::string ToAnsi(const std::string &text, const std::string &codepage, const s
 // Refuses a code page name iconv does not know (so that the mistake shows up
 // before any work is done).
 void CheckCodepage(const std::string &codepage);
+
+// The other way, for showing what an installer holds: ANSI bytes of
+// codepage as UTF-8. Never refuses: a byte the code page leaves undefined
+// (or any byte that is not ASCII, with "raw") becomes U+FFFD.
+std::string FromAnsi(const std::string &bytes, const std::string &codepage);

@@ -37,3 +37,5 @@ fi
 
 echo "== native build"
 "$native_dir/bench/inflate_bench" "$corpus" "$repetitions"
+
+bash "$root/scripts/bench-builder.sh" "$native_dir"

@@ -56,10 +56,13 @@ wineserver -p60 </dev/null >/dev/null 2>&1 || true
 
 # Wine's background processes (services, the desktop) inherit the first
 # program's output handles and outlive it; a caller reading a pipe (ctest)
-# would then wait for them. So the program writes to a file, shown afterwards.
+# would then wait for them. So the program writes to files, shown afterwards,
+# its standard output on ours and its standard error on ours.
 output=$(mktemp)
-trap 'rm -f "$output"' EXIT
+errors=$(mktemp)
+trap 'rm -f "$output" "$errors"' EXIT
 rc=0
-env LC_ALL="${TALVOK_WINE_LOCALE:-es_ES.UTF-8}" "$wine" "$@" >"$output" 2>&1 </dev/null || rc=$?
+env LC_ALL="${TALVOK_WINE_LOCALE:-es_ES.UTF-8}" "$wine" "$@" >"$output" 2>"$errors" </dev/null || rc=$?
 cat "$output"
+cat "$errors" >&2
 exit $rc

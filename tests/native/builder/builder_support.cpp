@@ -58,13 +58,22 @@ ToolRun RunShell(const std::string &command_line)
     return run;
 }
 
-ToolRun RunTvsfx(const std::vector<std::string> &arguments)
+bool NativeTvsfx()
 {
-    std::string line = ShellQuote(TVSFX_EXE);
+    const char *under_test = std::getenv("TVSFX_UNDER_TEST");
+    return !under_test || !*under_test;
+}
+
+ToolRun RunTvsfxWith(const std::string &assignments, const std::vector<std::string> &arguments)
+{
+    std::string line = assignments.empty() ? "" : "env " + assignments + " ";
+    line += NativeTvsfx() ? ShellQuote(TVSFX_EXE) : std::string(std::getenv("TVSFX_UNDER_TEST"));
     for (const std::string &argument : arguments)
         line += " " + ShellQuote(argument);
     return RunShell(line);
 }
+
+ToolRun RunTvsfx(const std::vector<std::string> &arguments) { return RunTvsfxWith("", arguments); }
 
 ToolRun BuildFromDir(const std::string &folder, const std::string &out, const std::vector<std::string> &options)
 {

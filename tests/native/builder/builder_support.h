@@ -34,8 +34,15 @@ struct ToolRun {
 
 // Runs a shell command line; captures its output.
 ToolRun RunShell(const std::string &command_line);
-// Runs tvsfx with these arguments (quoted for the shell here).
+// Runs tvsfx with these arguments (quoted for the shell here). The
+// environment variable TVSFX_UNDER_TEST, when set, is the command line that
+// stands for tvsfx instead (Windows' tvsfx.exe run under Wine, say), so the
+// same tests check both builders.
 ToolRun RunTvsfx(const std::vector<std::string> &arguments);
+// The same with environment assignments in front, e.g. "SOURCE_DATE_EPOCH=0".
+ToolRun RunTvsfxWith(const std::string &assignments, const std::vector<std::string> &arguments);
+// Whether tvsfx is the native builder (not TVSFX_UNDER_TEST).
+bool NativeTvsfx();
 // Runs "tvsfx build --quiet --out <out> --from-dir <folder>" followed by
 // options: the build most tests make. --quiet keeps success silent; refusals
 // still go to err.

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
 namespace builder_test {
 namespace {
 
@@ -15,7 +19,8 @@ TEST(CommandLine, HelpListsEveryOption)
          {"--stub", "--out", "--from-dir", "--from-zip", "--command", "--parameters", "--text", "--title", "--intro",
           "--about", "--info", "--flags", "--wait-name", "--wait", "--password-prompt", "--auto", "--sign-friendly",
           "--info-button", "--shell-install", "--title-caption", "--intro-yes-no", "--intro-ok-cancel", "--argv0",
-          "--hidden", "--codepage", "--quiet", "--unchecked-fields", "For tests only"})
+          "--hidden", "--codepage", "--quiet", "--unchecked-fields", "For tests only", "--password",
+          "--password-file", "SOURCE_DATE_EPOCH", "TVSFX_TEST_RANDOM_SEED", "tvsfx info FILE", "tvsfx verify FILE"})
         EXPECT_NE(std::string::npos, run.out.find(option)) << option;
     EXPECT_EQ(run.out, RunTvsfx({"build", "--help"}).out);
 }
@@ -96,6 +101,81 @@ TEST(CommandLine, UsageMistakesAreRefused)
         EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.message << ": " << run.err;
         EXPECT_FALSE(FileExists(out)) << c.message;
     }
+}
+
+// What an author gets wrong most: one clear line, status 1, nothing at --out.
+TEST(CommandLine, BadInputGivesOneLineAndNoOutput)
+{
+    TempDir dir;
+    MakeSamplePayload(dir / "payload");
+    MakeSamplePayload(dir / "dangling");
+    std::filesystem::create_symlink("nowhere.txt", dir / "dangling/gone.txt");
+    // A zip whose one central header lost its signature.
+    const std::string zip = MakePeerZip(dir, "bad-central.zip", "zip -q -r \"$OUT_ZIP\" .");
+    ASSERT_FALSE(zip.empty());
+    std::vector<uint8_t> bytes = ReadBytes(zip);
+    for (size_t at = 0; at + 4 <= bytes.size(); at++)
+        if (bytes[at] == 'P' && bytes[at + 1] == 'K' && bytes[at + 2] == 1 && bytes[at + 3] == 2) {
+            bytes[at + 3] = 9;
+            break;
+        }
+    WriteBytes(dir / "bad-central.zip", bytes);
+    const std::string out = dir / "setup.exe";
+    struct Case {
+        std::vector<std::string> arguments;
+        const char *message;
+    } cases[] = {
+        {{"--from-dir", dir / "missing"}, "not a folder"},
+        // Wine lists no dangling link: Windows' tvsfx.exe gets the missing folder twice.
+        {{"--from-dir", NativeTvsfx() ? dir / "dangling" : dir / "missing"},
+         NativeTvsfx() ? "gone.txt: No such file or directory" : "not a folder"},
+        {{"--from-zip", dir / "bad-central.zip"}, "central directory header 1 has no signature"},
+        {{"--from-dir", dir / "payload", "--password", std::string(100, 'x')}, "at most 99"},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> arguments = {"build", "--out", out};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        ToolRun run = RunTvsfx(arguments);
+        EXPECT_EQ(1, run.exit_code) << c.message;
+        EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.message << ": " << run.err;
+        EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+        EXPECT_EQ("", run.out) << c.message;
+        EXPECT_FALSE(FileExists(out)) << c.message;
+    }
+    ToolRun run = RunTvsfx({"build", "--out", dir / "no/such/folder/setup.exe", "--from-dir", dir / "payload"});
+    EXPECT_EQ(1, run.exit_code);
+    EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+    EXPECT_FALSE(FileExists(dir / "no"));
+}
+
+// Progress goes to a terminal only: script(1) gives the run one.
+TEST(CommandLine, ProgressOnATerminalOnly)
+{
+    if (!NativeTvsfx()) {
+        std::cout << "skipped: progress is checked on the native builder (Wine's console is no terminal here)\n";
+        return;
+    }
+    if (!HaveTool("script"))
+        return;
+    TempDir dir;
+    std::filesystem::create_directories(dir / "big");
+    std::string text;
+    for (int line = 0; text.size() < (6u << 20); line++)
+        text += "line " + std::to_string(line * 7919 % 100003) + " of a large payload\n";
+    WriteText(dir / "big/large.txt", text);
+    const std::string build = ShellQuote(TVSFX_EXE) + " build --out " + ShellQuote(dir / "setup.exe") +
+                              " --from-dir " + ShellQuote(dir / "big");
+    const std::string verify = ShellQuote(TVSFX_EXE) + " verify " + ShellQuote(dir / "setup.exe");
+    auto on_terminal = [](const std::string &command) {
+        return RunShell("script -qec " + ShellQuote(command) + " /dev/null").out;
+    };
+    EXPECT_NE(std::string::npos, on_terminal(build).find("tvsfx: compressing")) << "build on a terminal";
+    EXPECT_NE(std::string::npos, on_terminal(verify).find("tvsfx: verifying")) << "verify on a terminal";
+    EXPECT_EQ(std::string::npos, on_terminal(build + " --quiet").find("compressing")) << "--quiet";
+    EXPECT_EQ(std::string::npos, on_terminal(verify + " --quiet").find("verifying")) << "--quiet";
+    ToolRun piped = RunShell(build);
+    EXPECT_EQ(0, piped.exit_code);
+    EXPECT_EQ("", piped.err) << "not a terminal";
 }
 
 }  // namespace

@@ -54,7 +54,9 @@ TEST_F(FromDir, MembersAsTheStubReadsThem)
         uint16_t method;
     } const expected[] = {
         {"docs/", 0}, {"docs/empty/", 0}, {"docs/noise.bin", 0},  // random bytes: stored
-        {"docs/zero.txt", 0}, {"readme.txt", 8}, {"setup.bat", 0},  // 31 bytes: deflate is no smaller
+        {"docs/zero.txt", 0}, {"readme.txt", 8},
+        // 28 bytes: libdeflate's stream is no smaller; zlib's (tvsfx.exe) is.
+        {"setup.bat", uint16_t(NativeTvsfx() ? 0 : 8)},
     };
     ASSERT_EQ(std::size(expected), walk.members.size());
     const std::vector<CentralMember> central = CentralDirectory(image, walk.end_record);
@@ -144,13 +146,17 @@ TEST_F(FromDir, RefusedContents)
          "links to folders are not followed"},
     };
     for (const Case &c : cases) {
+        // Under Wine a backslash is a separator and a pipe is no file at all:
+        // tvsfx.exe refuses both, with the system's own reason.
+        const bool posix_only = std::string(c.name) == "backslash in a name" || std::string(c.name) == "named pipe";
         TempDir work;
         const std::string folder = work / "in";
         std::filesystem::create_directories(folder);
         c.make(folder);
         ToolRun run = BuildFromDir(folder, work / "out.exe");
         EXPECT_EQ(1, run.exit_code) << c.name;
-        EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.name << ": " << run.err;
+        if (NativeTvsfx() || !posix_only)
+            EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.name << ": " << run.err;
         EXPECT_EQ(std::vector<std::string>{"in"}, FolderEntries(work.path())) << c.name;
     }
 }

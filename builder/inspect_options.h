@@ -1,0 +1,30 @@
+// The command lines of the two commands that look at a finished installer:
+//
+//   tvsfx info FILE [--json] [--codepage CP]
+//   tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]
+//
+// A mistake on them is a UsageError, which ends the process with status 2
+// (status 1 is kept for a file that cannot be read, or is damaged).
+#pragma once
+
+#include "build_error.h"
+#include "password_input.h"
+
+#include <string>
+#include <vector>
+
+class UsageError : public BuildError {
+public:
+    explicit UsageError(const std::string &message) : BuildError(message) {}
+};
+
+struct InspectOptions {
+    std::string file;
+    std::string codepage;     // of the texts and names inside; DEFAULT_CODEPAGE unless --codepage
+    bool json = false;        // info only
+    bool quiet = false;       // verify only: print faults only
+    PasswordOptions password; // verify only
+};
+
+// command is "info" or "verify"; arguments are those after it.
+InspectOptions ParseInspectCommandLine(const std::string &command, const std::vector<std::string> &arguments);

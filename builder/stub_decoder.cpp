@@ -1,0 +1,169 @@
+// The stub's decoder run natively (see stub_decoder.h). The hooks below play
+// the parts of the stub's archive reader (refill with decryption) and output
+// writer (CRC of every chunk), over memory instead of files.
+#include "stub_decoder.h"
+
+#include "archive/zip_records.h"
+#include "extract/crc32.h"
+#include "extract/crypt/zip_cipher.h"
+#include "extract/inflate/stream_buffers.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The member being decoded, for the hooks.
+struct Feed {
+    const uint8_t *next;
+    const uint8_t *end;
+    bool encrypted;
+    uint64_t output_bytes;
+    ProgressMeter *progress;
+};
+Feed feed;
+
+int32_t RefillFromMemory()
+{
+    const int64_t left_bytes = feed.end - feed.next;
+    int64_t count = InputRemaining < int32_t(IO_CHUNK_BYTES) ? InputRemaining : int32_t(IO_CHUNK_BYTES);
+    if (count > left_bytes)
+        count = left_bytes;
+    if (count <= 0) {
+        Stream.InputAvailable = 0;
+        return 0;
+    }
+    std::memcpy(Stream.InputBuffer, feed.next, size_t(count));
+    if (feed.encrypted)
+        DecryptBytes(Stream.InputBuffer, size_t(count));
+    feed.next += count;
+    Stream.InputCursor = Stream.InputBuffer;
+    Stream.InputAvailable = int32_t(count) - 1;
+    return int32_t(count);
+}
+
+void TakeOutput(const uint8_t *bytes, uint32_t count_bytes)
+{
+    UpdateCrc(bytes, count_bytes);
+    feed.output_bytes += count_bytes;
+    feed.progress->Advance(count_bytes);
+}
+
+void WriteChunk()
+{
+    TakeOutput(Stream.OutputBuffer, Stream.OutputFill);
+    Stream.OutputPointer = Stream.OutputBuffer;
+    Stream.OutputFill = 0;
+}
+
+void *AllocateTable(uint32_t size_bytes) { return std::calloc(1, size_bytes); }
+void ReleaseTable(void *block) { std::free(block); }
+[[noreturn]] void TablesExhausted() { std::abort(); }
+
+}  // namespace
+
+StubDecoder::StubDecoder() : window_(WINDOW_BYTES), input_(IO_BUFFER_BYTES), output_(IO_BUFFER_BYTES)
+{
+    BuildCrcTable();
+    ResetStreamBuffers();
+    ResetInflateState();
+    InitialiseStreams(TableMemoryHooks{AllocateTable, ReleaseTable, TablesExhausted}, window_.data(),
+                      input_.data(), output_.data());
+    SetMemberIoHooks(RefillFromMemory, WriteChunk);
+}
+
+StubDecoder::~StubDecoder()
+{
+    ResetInflateState();
+    DetachStreams();
+    ResetStreamBuffers();
+    ResetStreamHooks();
+}
+
+MemberCheck StubDecoder::Check(const MemberToDecode &member, const std::string &password, ProgressMeter &progress)
+{
+    MemberCheck check = {MemberOutcome::Sound, Rejection::None, 0, 0};
+    const bool encrypted = member.flags & ZIP_FLAG_ENCRYPTED;
+    if (member.method != ZIP_METHOD_STORED && member.method != ZIP_METHOD_DEFLATE &&
+        member.method != ZIP_METHOD_DEFLATE64) {
+        check.outcome = MemberOutcome::UnknownMethod;
+        return check;
+    }
+    feed = Feed{member.data, member.data + member.compressed_bytes, encrypted, 0, &progress};
+    uint32_t data_bytes = member.compressed_bytes;
+    if (encrypted) {
+        // As the stub's password check: the 12 header bytes decrypted, the
+        // last compared with the byte the header's flags choose.
+        if (data_bytes < ZIP_ENCRYPTION_HEADER_BYTES) {
+            check.outcome = MemberOutcome::ShortData;
+            return check;
+        }
+        uint8_t header[ZIP_ENCRYPTION_HEADER_BYTES];
+        std::memcpy(header, member.data, sizeof header);
+        InitKeys(password.c_str());
+        DecryptBytes(header, sizeof header);
+        const uint8_t expected = (member.flags & ZIP_FLAG_DESCRIPTOR) ? uint8_t(member.dos_time >> 8)
+                                                                       : uint8_t(member.crc >> 24);
+        if (header[ZIP_ENCRYPTION_HEADER_BYTES - 1] != expected) {
+            check.outcome = MemberOutcome::WrongPassword;
+            return check;
+        }
+        feed.next += ZIP_ENCRYPTION_HEADER_BYTES;
+        data_bytes -= ZIP_ENCRYPTION_HEADER_BYTES;
+    }
+
+    BeginMemberInput(int32_t(data_bytes));
+    Stream.OutputPointer = Stream.OutputBuffer;
+    Stream.OutputFill = 0;
+    RunningCrc = CRC32_INITIAL;
+    if (member.method == ZIP_METHOD_STORED) {
+        // The stub copies stored data chunk by chunk from the input path.
+        while (InputRemaining > 0) {
+            const uint32_t taken = TakeInputBytes(Stream.OutputBuffer, IO_CHUNK_BYTES);
+            if (taken == 0)
+                break;
+            TakeOutput(Stream.OutputBuffer, taken);
+        }
+    } else {
+        const InflateResult result = InflateStream(member.method == ZIP_METHOD_DEFLATE64 ? 1 : 0);
+        if (result != InflateResult::Done) {
+            check.outcome = MemberOutcome::Damaged;
+            check.rejection = Inflate.Reason;
+        }
+        if (Stream.OutputFill)
+            TakeOutput(Stream.OutputBuffer, Stream.OutputFill);
+    }
+    Stream.OutputFill = 0;
+    check.output_bytes = feed.output_bytes;
+    check.crc = ~RunningCrc;
+    if (check.outcome == MemberOutcome::Sound && check.output_bytes != member.uncompressed_bytes)
+        check.outcome = MemberOutcome::SizeMismatch;
+    else if (check.outcome == MemberOutcome::Sound && check.crc != member.crc)
+        check.outcome = MemberOutcome::CrcMismatch;
+    return check;
+}
+
+BlobResult StubDecoder::DecodeHeader(const uint8_t *blob, size_t blob_bytes, size_t capacity_bytes,
+                                     std::vector<uint8_t> &unpacked)
+{
+    unpacked.assign(capacity_bytes, 0);
+    return DecodeBlob(blob, int32_t(blob_bytes), unpacked.data(), uint32_t(capacity_bytes));
+}
+
+const char *RejectionText(Rejection rejection)
+{
+    switch (rejection) {
+    case Rejection::None: return "no reason given";
+    case Rejection::InputExhausted: return "the data ends inside the stream";
+    case Rejection::OutputOverrun: return "the output overruns its room";
+    case Rejection::StoredLengthMismatch: return "a stored block's length does not match its complement";
+    case Rejection::InvalidCode: return "a code with no symbol";
+    case Rejection::CountsOverLimit: return "a block with too many codes";
+    case Rejection::BadCodeLengths: return "invalid code lengths";
+    case Rejection::IncompleteCode: return "an incomplete code";
+    case Rejection::LengthsWithoutDistances: return "lengths without a distance code";
+    case Rejection::ReservedBlockType: return "a block of the reserved type 3";
+    case Rejection::OversubscribedCode: return "an over-subscribed code";
+    }
+    return "unknown reason";
+}

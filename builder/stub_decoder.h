@@ -1,0 +1,72 @@
+// The stub's own decoder, CRC and cipher (src/extract), run natively on the
+// bytes of an installer, so that "tvsfx verify" proves a member sound with
+// the very code that will extract it: stored data copied through the
+// decoder's input path, deflate and Deflate64 through InflateStream, each
+// chunk decrypted on its way in when the member is encrypted, every output
+// chunk folded into the CRC.
+//
+// The decoder keeps its state in globals (one stream per process), so there
+// is at most one StubDecoder at a time; it owns the window and I/O buffers
+// and puts the decoder's defaults back when it goes.
+#pragma once
+
+#include "extract/inflate/inflate.h"
+#include "progress_meter.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the member's local header says, as far as decoding needs it.
+struct MemberToDecode {
+    const uint8_t *data;        // the compressed data, encryption header included
+    uint32_t compressed_bytes;
+    uint32_t uncompressed_bytes;
+    uint32_t crc;
+    uint16_t method;
+    uint16_t flags;
+    uint16_t dos_time;
+};
+
+enum class MemberOutcome {
+    Sound,
+    UnknownMethod,   // not stored, deflate or Deflate64: the stub cannot extract it
+    ShortData,       // shorter than its encryption header
+    WrongPassword,   // the check byte of the encryption header differs
+    Damaged,         // the decoder stopped short (rejection says why)
+    SizeMismatch,    // decoded to another size than the header's
+    CrcMismatch,     // decoded to the right size with another CRC
+};
+
+struct MemberCheck {
+    MemberOutcome outcome;
+    Rejection rejection;      // for Damaged
+    uint64_t output_bytes;    // decoded
+    uint32_t crc;             // of what was decoded
+};
+
+class StubDecoder {
+public:
+    StubDecoder();
+    ~StubDecoder();
+    StubDecoder(const StubDecoder &) = delete;
+    StubDecoder &operator=(const StubDecoder &) = delete;
+
+    // Decodes a member and compares it with its header; password (code page
+    // bytes) decrypts an encrypted one. progress advances by the bytes
+    // decoded.
+    MemberCheck Check(const MemberToDecode &member, const std::string &password, ProgressMeter &progress);
+
+    // Decodes a deflate blob (the SfxHeader) in memory mode, as the stub does,
+    // into at most capacity_bytes.
+    BlobResult DecodeHeader(const uint8_t *blob, size_t blob_bytes, size_t capacity_bytes,
+                            std::vector<uint8_t> &unpacked);
+
+private:
+    std::vector<uint8_t> window_, input_, output_;
+};
+
+// The decoder's reason as words, for a fault line.
+const char *RejectionText(Rejection rejection);

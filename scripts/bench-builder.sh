@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Builder benchmark: the installer's size for a corpus of real files next to
+# Info-ZIP's "zip -9" and 7-Zip's "-tzip -mx9" archives of the same files,
+# and the time each took. Prints figures; it is not a test.
+#   bench-builder.sh NATIVE_DIR
+# The corpus (scripts/make-builder-corpus.py: about 64 MB in thousands of
+# files from /usr/share/doc, /usr/include and /usr/lib) is made once under
+# build/builder-corpus. The installer carries a stub of about 27 KB that the
+# archives do not; the sizes below include it.
+set -euo pipefail
+native_dir=$1
+root=$(cd "$(dirname "$0")/.." && pwd)
+corpus=$root/build/builder-corpus
+work=$root/build/builder-bench
+tvsfx=$native_dir/builder/tvsfx
+
+if [ ! -f "$corpus.manifest" ]; then
+    echo "== building the builder corpus in $corpus"
+    python3 "$root/scripts/make-builder-corpus.py" "$corpus"
+fi
+rm -rf "$work"
+mkdir -p "$work"
+files=$(wc -l <"$corpus.manifest")
+bytes=$(awk '{ total += $1 } END { print total }' "$corpus.manifest")
+
+# Runs a command, prints its wall time and its CPU time (user + system) in
+# seconds. tvsfx compresses on every core: on a busy machine its wall time
+# grows with the load, its CPU time does not.
+timed() {
+    local TIMEFORMAT='%R %U %S' figures
+    figures=$( { time "$@" >/dev/null 2>&1; } 2>&1 )
+    awk -v f="$figures" 'BEGIN { split(f, t, " "); printf "%.2f:%.2f", t[1], t[2] + t[3] }'
+}
+
+tvsfx_time=$(timed "$tvsfx" build --quiet --out "$work/setup.exe" --from-dir "$corpus")
+zip_time=$(timed sh -c "cd '$corpus' && zip -q -r -9 '$work/zip9.zip' .")
+sevenzip_time=$(timed sh -c "cd '$corpus' && 7z a -tzip -mx9 '$work/7z-mx9.zip' .")
+"$tvsfx" verify --quiet "$work/setup.exe"
+
+size() { stat -c %s "$1"; }
+echo "== builder: $files files, $bytes bytes ($(nproc) cores)"
+printf '%-32s %12s %9s %8s %8s\n' "" "bytes" "vs input" "wall s" "CPU s"
+for row in "tvsfx build (installer):$work/setup.exe:$tvsfx_time" \
+           "zip -9 (archive):$work/zip9.zip:$zip_time" \
+           "7z -tzip -mx9 (archive):$work/7z-mx9.zip:$sevenzip_time"; do
+    IFS=: read -r label file wall cpu <<<"$row"
+    printf '%-32s %12d %8.2f%% %8.2f %8.2f\n' "$label" "$(size "$file")" \
+        "$(awk "BEGIN { print 100 * $(size "$file") / $bytes }")" "$wall" "$cpu"
+done
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+ours=$(size "$work/setup.exe")
+for other in zip9.zip 7z-mx9.zip; do
+    theirs=$(size "$work/$other")
+    printf 'tvsfx vs %-10s %+d bytes (%+.2f%%)\n' "${other%.zip}:" $((ours - theirs)) \
+        "$(awk "BEGIN { print 100 * ($ours - $theirs) / $theirs }")"
+done
