@@ -2,6 +2,7 @@
 #   make demo   build the stub and the tools, run a demo under Wine
 #   make test   build everything and run every test (native and under Wine)
 #   make bench  decoder benchmarks (prints figures; not a test)
+#   make screenshots  PNGs of the installer's windows (build/native/screenshots)
 # Each target installs what is missing first (scripts/install-deps.sh).
 
 BUILD      ?= build
@@ -11,7 +12,7 @@ WIN64_DIR  := $(BUILD)/win64
 FUZZ_DIR   := $(BUILD)/fuzz
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps native win32 win64 fuzz demo test bench clean
+.PHONY: all deps native win32 win64 fuzz demo test bench screenshots clean
 
 all: native win32 win64
 
@@ -55,6 +56,10 @@ test: native fuzz
 
 bench: native
 	@bash scripts/bench.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
+
+# PNGs of the installer's windows under Xvfb, for a person to look at.
+screenshots: native
+	@bash scripts/screenshots.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
 
 clean:
 	rm -rf $(BUILD)

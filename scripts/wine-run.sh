@@ -10,6 +10,8 @@
 # parallel tests wait for each other), headless with the null display driver.
 # The code pages are those of a Spanish Windows (ANSI 1252, OEM 850) unless
 # TALVOK_WINE_LOCALE names another locale (ja_JP.UTF-8 gives code page 932).
+# TALVOK_WINE_GRAPHICS=x11 makes a new prefix use the X11 driver on $DISPLAY
+# instead (for screenshots under Xvfb); give such a prefix its own folder.
 # The exit code is the Windows program's.
 set -euo pipefail
 
@@ -44,7 +46,8 @@ mkdir -p "$(dirname "$prefix")"
     if [ ! -f "$prefix/.talvok-ready" ]; then
         rm -rf "$prefix"
         env LC_ALL=es_ES.UTF-8 "$wine" wineboot -i >/dev/null 2>&1
-        env LC_ALL=es_ES.UTF-8 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+        env LC_ALL=es_ES.UTF-8 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics \
+            /d "${TALVOK_WINE_GRAPHICS:-null}" /f >/dev/null 2>&1
         wineserver -w
         touch "$prefix/.talvok-ready"
     fi

@@ -1,0 +1,394 @@
+// Installers run as a person runs them: started, Install pressed, the
+// boxes read and answered, and what the setup program saw read back from its
+// report. Each run gets its own temporary root (TMP), report and release
+// file, so what the installer leaves behind is visible.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_files.h"
+#include "uiauto.h"
+
+namespace {
+
+using namespace stub_test;
+
+constexpr int ID_MESSAGE = 101, ID_STATUS = 109, ID_ABOUT = 112, ID_METER = 201;
+constexpr UINT METER_GETPOS = 0x403;
+
+// The message texts as the program shows them (code page 1252).
+const char MSG_NO_COMMAND[] = "Error, no se ha definido ning\xFAn comando.";
+const char MSG_STILL_RUNNING[] =
+    "setup.exe aun est\xE1 en ejecuci\xF3n; si cancela ahora no se borrar\xE1n los archivos temporales. "
+    "\xBF" "Desea cancelar de todos modos?";
+const char MSG_CONFIRM_DONE[] =
+    "\xBF" "Est\xE1 seguro de que el programa de instalaci\xF3n ha terminado? Haga clic en S\xED para salir, o "
+    "en No para continuar esperando a que finalice.";
+const char MSG_CHANGE_FOLDER_ERROR[] = "Error al cambiar a la carpeta de \"Descomprimir en\"";
+const char MSG_WRONG_PASSWORD[] = "Se ha especificado una contrase\xF1" "a incorrecta";
+const char MSG_PROGRAM_ABOUT[] =
+    "Talvok Self-Extractor 1.0\nInstalador autoextra\xED" "ble para Windows de 32 bits.\nSoporte: soporte@talvok.example";
+
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeout_ms = uiauto::DEFAULT_TIMEOUT_MS)
+{
+    const DWORD deadline = GetTickCount() + timeout_ms;
+    while (!condition() && static_cast<LONG>(deadline - GetTickCount()) > 0)
+        Sleep(uiauto::POLL_INTERVAL_MS);
+    return condition();
+}
+
+// One installer's run.
+class InstallerRun {
+public:
+    explicit InstallerRun(const std::string &name) : name_(name)
+    {
+        temp_ = FullPath("temp-" + name);
+        report_ = FullPath("report-" + name + ".txt");
+        release_ = FullPath("release-" + name);
+        RemoveTree(temp_);
+        CreateDirectoryA(temp_.c_str(), nullptr);
+        DeleteFileA(report_.c_str());
+        DeleteFileA(release_.c_str());
+    }
+    ~InstallerRun()
+    {
+        Release();
+        program.Kill();
+    }
+    bool Start()
+    {
+        uiauto::LaunchOptions launch;
+        launch.command_line = "\"" + Installer() + "\"";
+        launch.env = {"TMP=" + temp_, "TALVOK_REPORT=" + report_, "TALVOK_RELEASE=" + release_};
+        return program.Start(launch);
+    }
+    std::string Installer() const { return std::string(TALVOK_FLOW_DIR) + "\\" + name_ + ".exe"; }
+    // The main dialog (the visible dialog with control 101).
+    HWND Dialog()
+    {
+        HWND dialog = nullptr;
+        WaitUntil([&] {
+            for (HWND window : program.Windows())
+                if (GetDlgItem(window, ID_MESSAGE))
+                    dialog = window;
+            return dialog != nullptr || !program.Running();
+        });
+        return dialog;
+    }
+    // A message box (a dialog without control 101) other than skip.
+    HWND Box(HWND skip = nullptr, DWORD timeout_ms = uiauto::DEFAULT_TIMEOUT_MS)
+    {
+        HWND box = nullptr;
+        WaitUntil([&] {
+            for (HWND window : program.Windows())
+                if (window != skip && uiauto::ClassName(window) == "#32770" && !GetDlgItem(window, ID_MESSAGE))
+                    box = window;
+            return box != nullptr;
+        }, timeout_ms);
+        return box;
+    }
+    // The setup program's report, once it is complete: "folder", "args" and
+    // one "file" line per file, in a map of key to lines.
+    std::map<std::string, std::vector<std::string>> Report(DWORD timeout_ms = uiauto::DEFAULT_TIMEOUT_MS)
+    {
+        std::map<std::string, std::vector<std::string>> fields;
+        std::string text;
+        WaitUntil([&] {
+            text = ReadWholeFile(report_);
+            return text.find("end\r\n") != std::string::npos;
+        }, timeout_ms);
+        std::istringstream lines(text);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            const size_t equals = line.find('=');
+            if (equals != std::string::npos)
+                fields[line.substr(0, equals)].push_back(line.substr(equals + 1));
+        }
+        return fields;
+    }
+    bool Reported() const { return GetFileAttributesA(report_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    void Release() { CloseHandle(CreateFileA(release_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)); }
+    // Files left under the temporary root.
+    std::map<std::string, long> Left()
+    {
+        std::map<std::string, long> files;
+        ListFiles(temp_, "", files);
+        return files;
+    }
+    std::string TempFolder(int number) const { return temp_ + "\\TVSE" + std::to_string(number) + ".TMP"; }
+    DWORD Exit() { return program.WaitExit(30000).exit_code; }
+
+    uiauto::Process program;
+
+private:
+    std::string name_, temp_, report_, release_;
+};
+
+bool Press(HWND window, int id) { return uiauto::PressButtonId(window, id); }
+
+TEST(InstallFlow, CommandRunsFromTheTemporaryFolderWhichIsRemovedAfter)
+{
+    InstallerRun run("run");
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    HWND dialog = run.Dialog();
+    ASSERT_NE(nullptr, dialog) << run.program.Dump();
+    ASSERT_TRUE(Press(dialog, IDOK));
+    auto report = run.Report();
+    EXPECT_EQ(0u, run.Exit());
+    ASSERT_EQ(1u, report["folder"].size());
+    EXPECT_EQ(run.TempFolder(0), report["folder"][0]);
+    EXPECT_EQ("/modo prueba -argv0 " + FullPath(run.Installer()), report["args"][0]);
+    EXPECT_EQ((std::vector<std::string>{"docs\\leame.txt", "holder.exe", "setup.exe"}), report["file"]);
+    EXPECT_TRUE(run.Left().empty()) << "the temporary folder is removed";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(run.TempFolder(0).c_str()));
+}
+
+TEST(InstallFlow, LargeArchiveShowsTheMeterAtOnce)
+{
+    InstallerRun run("large");
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    HWND dialog = run.Dialog();
+    ASSERT_NE(nullptr, dialog) << run.program.Dump();
+    HWND meter = GetDlgItem(dialog, ID_METER);
+    ASSERT_TRUE(Press(dialog, IDOK));
+    std::vector<LRESULT> positions;
+    while (run.program.Running() && !run.Reported()) {
+        DWORD_PTR position = 0;
+        if (IsWindowVisible(meter) && SendMessageTimeoutA(meter, METER_GETPOS, 0, 0, SMTO_NORMAL, 1000, &position))
+            if (positions.empty() || positions.back() != static_cast<LRESULT>(position))
+                positions.push_back(static_cast<LRESULT>(position));
+    }
+    EXPECT_EQ(0u, run.Exit());
+    ASSERT_FALSE(positions.empty()) << "the meter was never seen";
+    for (size_t i = 1; i < positions.size(); i++)
+        EXPECT_LT(positions[i - 1], positions[i]) << "positions only go up";
+    EXPECT_LE(positions.back(), 100);
+    EXPECT_TRUE(run.Left().empty());
+}
+
+// While the command runs, Cancel asks first; No goes on waiting, Yes stops
+// the wait and cleans up what the command does not hold.
+TEST(InstallFlow, CancelWhileTheCommandRunsAsksFirst)
+{
+    InstallerRun run("wait");
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    HWND dialog = run.Dialog();
+    ASSERT_NE(nullptr, dialog) << run.program.Dump();
+    ASSERT_TRUE(Press(dialog, IDOK));
+    ASSERT_EQ(1u, run.Report()["folder"].size()) << "the command did not start";
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, ID_METER)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+
+    ASSERT_TRUE(Press(dialog, IDCANCEL));
+    HWND box = run.Box();
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    EXPECT_EQ(uiauto::Printable(MSG_STILL_RUNNING), uiauto::Printable(uiauto::MessageBoxText(box)));
+    ASSERT_TRUE(Press(box, IDNO));
+    ASSERT_TRUE(uiauto::WaitClosed(box));
+    Sleep(300);
+    EXPECT_TRUE(run.program.Running()) << "No keeps waiting";
+
+    ASSERT_TRUE(Press(dialog, IDCANCEL));
+    box = run.Box();
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    ASSERT_TRUE(Press(box, IDYES));
+    EXPECT_EQ(0u, run.Exit());
+    // What the command did not hold is gone.
+    EXPECT_EQ(0u, run.Left().count("TVSE0.TMP\\docs\\leame.txt"));
+}
+
+// With WAIT, button 1 becomes Done once the command has ended; Done asks,
+// No keeps waiting, Yes cleans up.
+TEST(InstallFlow, DoneButtonAfterTheCommandWithWait)
+{
+    InstallerRun run("done");
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    HWND dialog = run.Dialog();
+    ASSERT_NE(nullptr, dialog) << run.program.Dump();
+    ASSERT_TRUE(Press(dialog, IDOK));
+    HWND done = GetDlgItem(dialog, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return uiauto::WindowText(done) == "&Terminado" && IsWindowEnabled(done); }))
+        << run.program.Dump();
+    EXPECT_TRUE(run.Reported());
+    for (int answer : {IDNO, IDYES}) {
+        ASSERT_TRUE(Press(dialog, IDOK));
+        HWND box = run.Box();
+        ASSERT_NE(nullptr, box) << run.program.Dump();
+        EXPECT_EQ(uiauto::Printable(MSG_CONFIRM_DONE), uiauto::Printable(uiauto::MessageBoxText(box)));
+        ASSERT_TRUE(Press(box, answer));
+        if (answer == IDNO) {
+            ASSERT_TRUE(uiauto::WaitClosed(box));
+            Sleep(200);
+            EXPECT_TRUE(run.program.Running());
+            EXPECT_TRUE(IsWindowEnabled(done));
+        }
+    }
+    EXPECT_EQ(0u, run.Exit());
+    EXPECT_TRUE(run.Left().empty());
+}
+
+// A command that cannot start, or none: the error, and the temporary files
+// stay for the user to look at.
+TEST(InstallFlow, CommandThatDoesNotStartKeepsTheFiles)
+{
+    for (const char *name : {"missing", "no-command"}) {
+        InstallerRun run(name);
+        ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+        HWND dialog = run.Dialog();
+        ASSERT_NE(nullptr, dialog) << run.program.Dump();
+        ASSERT_TRUE(Press(dialog, IDOK));
+        HWND box = run.Box();
+        ASSERT_NE(nullptr, box) << name << "\n" << run.program.Dump();
+        const std::string text = uiauto::MessageBoxText(box);
+        if (std::string(name) == "no-command")
+            EXPECT_EQ(MSG_NO_COMMAND, text);
+        else
+            EXPECT_FALSE(text.empty() || text == MSG_NO_COMMAND) << "the system's text for the error: " << text;
+        ASSERT_TRUE(Press(box, IDOK));
+        EXPECT_EQ(0u, run.Exit()) << name;
+        EXPECT_EQ(1u, run.Left().count("TVSE0.TMP\\docs\\leame.txt")) << name << ": the files stay";
+        EXPECT_FALSE(run.Reported());
+    }
+}
+
+// Through the shell the command gets no parameters.
+TEST(InstallFlow, ShellLaunchPassesNoParameters)
+{
+    InstallerRun run("shell");
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    HWND dialog = run.Dialog();
+    ASSERT_NE(nullptr, dialog) << run.program.Dump();
+    ASSERT_TRUE(Press(dialog, IDOK));
+    auto report = run.Report();
+    EXPECT_EQ(0u, run.Exit());
+    ASSERT_EQ(1u, report["args"].size()) << "the shell did not start the command";
+    EXPECT_EQ("", report["args"][0]);
+}
+
+// The command starts holder.exe and ends; the installer pauses, then waits
+// until nobody keeps holder.exe open.
+TEST(InstallFlow, NamedProgramKeepsTheInstallerWaiting)
+{
+    InstallerRun run("named");
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    HWND dialog = run.Dialog();
+    ASSERT_NE(nullptr, dialog) << run.program.Dump();
+    ASSERT_TRUE(Press(dialog, IDOK));
+    ASSERT_EQ(1u, run.Report()["folder"].size());
+    Sleep(12000);  // past the 10 s pause, into the wait for holder.exe
+    EXPECT_TRUE(run.program.Running()) << "holder.exe still runs";
+    run.Release();
+    Sleep(300);
+    PostMessageA(dialog, WM_NULL, 0, 0);  // the wait tests again at the next message
+    EXPECT_EQ(0u, run.Exit());
+    EXPECT_TRUE(run.Left().empty());
+}
+
+TEST(InstallFlow, EndOfSessionRunsTheCleanUp)
+{
+    {
+        // Before Install there is no folder to remove: the clean-up refuses
+        // the empty path and the dialog ends.
+        InstallerRun run("run");
+        ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+        HWND dialog = run.Dialog();
+        ASSERT_NE(nullptr, dialog) << run.program.Dump();
+        PostMessageA(dialog, WM_QUERYENDSESSION, 0, 0);
+        HWND box = run.Box();
+        ASSERT_NE(nullptr, box) << run.program.Dump();
+        EXPECT_EQ(MSG_CHANGE_FOLDER_ERROR, uiauto::MessageBoxText(box));
+        ASSERT_TRUE(Press(box, IDOK));
+        EXPECT_EQ(0u, run.Exit());
+    }
+    {
+        // While the command runs: the files it does not hold go at once.
+        InstallerRun run("wait");
+        ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+        HWND dialog = run.Dialog();
+        ASSERT_NE(nullptr, dialog) << run.program.Dump();
+        ASSERT_TRUE(Press(dialog, IDOK));
+        ASSERT_EQ(1u, run.Report()["folder"].size());
+        PostMessageA(dialog, WM_QUERYENDSESSION, 0, 0);
+        EXPECT_TRUE(WaitUntil([&] { return run.Left().count("TVSE0.TMP\\docs\\leame.txt") == 0; }));
+        run.Release();
+        EXPECT_EQ(0u, run.Exit());
+    }
+}
+
+TEST(InstallFlow, AboutBoxWithAndWithoutTheAuthorsText)
+{
+    const struct {
+        const char *name, *label;
+        std::string text;
+    } cases[] = {
+        {"run", "&Acerca de", MSG_PROGRAM_ABOUT},
+        {"about", "&Info...", std::string("Acerca de la prueba\n\n") + MSG_PROGRAM_ABOUT + "\n"},
+    };
+    for (const auto &c : cases) {
+        InstallerRun run(c.name);
+        ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+        HWND dialog = run.Dialog();
+        ASSERT_NE(nullptr, dialog) << run.program.Dump();
+        EXPECT_EQ(c.label, uiauto::WindowText(GetDlgItem(dialog, ID_ABOUT))) << c.name;
+        ASSERT_TRUE(Press(dialog, ID_ABOUT));
+        HWND box = run.Box();
+        ASSERT_NE(nullptr, box) << run.program.Dump();
+        EXPECT_EQ(uiauto::Printable(c.text), uiauto::Printable(uiauto::MessageBoxText(box))) << c.name;
+        ASSERT_TRUE(Press(box, IDOK));
+        ASSERT_TRUE(uiauto::WaitClosed(box));
+        ASSERT_TRUE(Press(dialog, IDCANCEL));
+        EXPECT_EQ(0u, run.Exit()) << c.name;
+    }
+}
+
+// Hidden: the whole installation with no window shown.
+TEST(InstallFlow, HiddenRunShowsNothing)
+{
+    InstallerRun run("hidden");
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    bool shown = false;
+    while (run.program.Running())
+        shown |= !run.program.Windows().empty();
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(0u, run.Exit());
+    EXPECT_EQ(1u, run.Report()["folder"].size());
+    EXPECT_TRUE(run.Left().empty());
+}
+
+// The password dialog before the run: the right password extracts and runs
+// the command; a wrong one ends the run, and its folder is removed.
+TEST(InstallFlow, EncryptedInstallerAsksForThePassword)
+{
+    for (const std::string password : {"clave secreta", "clave equivocada"}) {
+        const bool right = password == "clave secreta";
+        InstallerRun run("encrypted");
+        ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+        HWND dialog = run.Dialog();
+        ASSERT_NE(nullptr, dialog) << run.program.Dump();
+        ASSERT_TRUE(Press(dialog, IDOK));
+        HWND prompt = run.Box();
+        ASSERT_NE(nullptr, prompt) << run.program.Dump();
+        EXPECT_EQ("Talvok Self-Extractor: contrase\xF1" "a", uiauto::WindowText(prompt));
+        ASSERT_TRUE(uiauto::TypeText(uiauto::FindControl(prompt, 402), password));
+        ASSERT_TRUE(Press(prompt, IDOK));
+        if (right) {
+            EXPECT_EQ(1u, run.Report()["folder"].size()) << "the command ran";
+        } else {
+            HWND box = run.Box(prompt);
+            ASSERT_NE(nullptr, box) << run.program.Dump();
+            EXPECT_EQ(uiauto::Printable(MSG_WRONG_PASSWORD), uiauto::Printable(uiauto::MessageBoxText(box)));
+            ASSERT_TRUE(Press(box, IDOK));
+            EXPECT_FALSE(run.Reported());
+        }
+        EXPECT_EQ(0u, run.Exit()) << password;
+        EXPECT_TRUE(run.Left().empty()) << password;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the installers the installer-mode tests run, each carrying the
+# test setup program (fake_setup.exe) as setup.exe and holder.exe:
+#   make_installers.sh TVSFX OUTDIR ARCH FAKE_SETUP
+set -euo pipefail
+tvsfx=$1
+out=$2
+arch=$3
+fake_setup=$4
+rm -rf "$out"
+mkdir -p "$out/payload/docs" "$out/large"
+cp "$fake_setup" "$out/payload/setup.exe"
+cp "$fake_setup" "$out/payload/holder.exe"
+printf 'l\xe9ame\r\n' >"$out/payload/docs/leame.txt"
+# Large enough that its end record lies past 512 KiB: the meter shows at once.
+cp -r "$out/payload/." "$out/large/"
+head -c 24000000 /dev/urandom >"$out/large/grande.bin"
+
+build() {
+    local name=$1 from=$2
+    shift 2
+    "$tvsfx" build --quiet --arch "$arch" --out "$out/$name.exe" --from-dir "$from" \
+        --text "Prueba del modo instalador: $name" "$@"
+}
+payload=$out/payload
+build run "$payload" --command setup.exe --parameters '/modo prueba' --argv0
+build wait "$payload" --command setup.exe --parameters wait
+build done "$payload" --command setup.exe --wait
+build shell "$payload" --command setup.exe --parameters 'no pasan' --shell-install
+build missing "$payload" --command falta.exe
+build no-command "$payload"
+build named "$payload" --command setup.exe --parameters spawn --wait-name holder
+build hidden "$payload" --command setup.exe --hidden
+build about "$payload" --command setup.exe --about 'Acerca de la prueba' --info-button
+build encrypted "$payload" --command setup.exe --password 'clave secreta'
+build large "$out/large" --command setup.exe
