@@ -48,4 +48,10 @@ enum InternalErrorPlace {
     PLACE_FOLDER_ERROR_TEXT = 1190,      // StringId 42 or 56 with a path or a drive
     PLACE_FOLDER_ERROR_FULL = 1191,
     PLACE_OVERWRITE_QUESTION = 1230,     // StringId 25 with OutputPath into its 320 bytes
+
+    // The temporary folder: paths in their 261-byte buffers.
+    PLACE_TRAILING_SEPARATOR = 5101,     // AddTrailingSeparator: the "\\" appended
+    PLACE_WINDOWS_TEMP = 5102,           // the Windows folder's TEMP
+    PLACE_TEMP_BASE = 5103,              // the base folder into the caller's buffer
+    PLACE_NUMBERED_FOLDER = 5104,        // base\TVSE<n>.TMP, and its copy to the caller
 };
