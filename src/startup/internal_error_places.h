@@ -54,4 +54,11 @@ enum InternalErrorPlace {
     PLACE_WINDOWS_TEMP = 5102,           // the Windows folder's TEMP
     PLACE_TEMP_BASE = 5103,              // the base folder into the caller's buffer
     PLACE_NUMBERED_FOLDER = 5104,        // base\TVSE<n>.TMP, and its copy to the caller
+
+    // The clean-up: the search pattern and entry paths (261 bytes), the
+    // WinInit.Ini path (261) and its line (1024).
+    PLACE_DELETE_PATTERN = 5301,         // folder\*.*
+    PLACE_DELETE_ENTRY = 5302,           // folder\<entry name>
+    PLACE_WININIT_PATH = 5303,           // <Windows folder>\WinInit.Ini
+    PLACE_WININIT_LINE = 5304,           // NUL=<path>, CR LF
 };
