@@ -28,6 +28,51 @@ bool IsLink(const std::string &path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// The system's list of files to delete at restart (pairs of NUL-terminated
+// names, the second empty for a deletion), put back as it was at the end.
+class PendingDeletions {
+public:
+    PendingDeletions()
+    {
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, KEY_NAME, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
+                        nullptr);
+        saved_ = Read(&present_);
+    }
+    ~PendingDeletions()
+    {
+        if (present_)
+            RegSetValueExA(key_, VALUE_NAME, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(saved_.data()),
+                           static_cast<DWORD>(saved_.size()));
+        else
+            RegDeleteValueA(key_, VALUE_NAME);
+        RegCloseKey(key_);
+    }
+    // True when path is listed for deletion (the system writes it as \??\path).
+    bool Lists(const std::string &path) const
+    {
+        bool present = false;
+        const std::string value = Read(&present);
+        const std::string entry = std::string("\\??\\") + path + '\0' + '\0';
+        return value.find(entry) != std::string::npos;
+    }
+
+private:
+    std::string Read(bool *present) const
+    {
+        DWORD type = 0, size = 0;
+        *present = RegQueryValueExA(key_, VALUE_NAME, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+        std::string value(size, '\0');
+        if (*present && size)
+            RegQueryValueExA(key_, VALUE_NAME, nullptr, &type, reinterpret_cast<BYTE *>(&value[0]), &size);
+        return value;
+    }
+    static constexpr const char *KEY_NAME = "System\\CurrentControlSet\\Control\\Session Manager";
+    static constexpr const char *VALUE_NAME = "PendingFileRenameOperations";
+    HKEY key_ = nullptr;
+    bool present_ = false;
+    std::string saved_;
+};
+
 class DeleteTreeTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { PrepareInstallerModules(); }
@@ -37,6 +82,9 @@ protected:
         MainWindow = nullptr;
     }
     void TearDown() override { CommandFailed = 0; }
+
+    // Whatever a test schedules for deletion at restart leaves the list again.
+    PendingDeletions pending_;
 };
 
 TEST_F(DeleteTreeTest, EverythingGoesWhateverItsAttributesOrName)
@@ -121,51 +169,6 @@ TEST_F(DeleteTreeTest, ShortPathsAreRefusedWithAMessage)
     DestroyWindow(other_owner);
 }
 
-// The system's list of files to delete at restart (pairs of NUL-terminated
-// names, the second empty for a deletion), put back as it was at the end.
-class PendingDeletions {
-public:
-    PendingDeletions()
-    {
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, KEY_NAME, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
-                        nullptr);
-        saved_ = Read(&present_);
-    }
-    ~PendingDeletions()
-    {
-        if (present_)
-            RegSetValueExA(key_, VALUE_NAME, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(saved_.data()),
-                           static_cast<DWORD>(saved_.size()));
-        else
-            RegDeleteValueA(key_, VALUE_NAME);
-        RegCloseKey(key_);
-    }
-    // True when path is listed for deletion (the system writes it as \??\path).
-    bool Lists(const std::string &path) const
-    {
-        bool present = false;
-        const std::string value = Read(&present);
-        const std::string entry = std::string("\\??\\") + path + '\0' + '\0';
-        return value.find(entry) != std::string::npos;
-    }
-
-private:
-    std::string Read(bool *present) const
-    {
-        DWORD type = 0, size = 0;
-        *present = RegQueryValueExA(key_, VALUE_NAME, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
-        std::string value(size, '\0');
-        if (*present && size)
-            RegQueryValueExA(key_, VALUE_NAME, nullptr, &type, reinterpret_cast<BYTE *>(&value[0]), &size);
-        return value;
-    }
-    static constexpr const char *KEY_NAME = "System\\CurrentControlSet\\Control\\Session Manager";
-    static constexpr const char *VALUE_NAME = "PendingFileRenameOperations";
-    HKEY key_ = nullptr;
-    bool present_ = false;
-    std::string saved_;
-};
-
 // A file held open without sharing is retried for a second (the thread's
 // queue is pumped meanwhile), then scheduled for deletion at restart; the
 // rest goes, and the folder that still holds the file stays.
@@ -182,8 +185,7 @@ TEST_F(DeleteTreeTest, LockedFileIsLeftToTheRestart)
     HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
 
-    PendingDeletions pending;
-    ASSERT_FALSE(pending.Lists(held));
+    ASSERT_FALSE(pending_.Lists(held));
     ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP, 0, 0));
     const DWORD start = GetTickCount();
     EXPECT_FALSE(DeleteTree(tree.c_str(), nullptr)) << "the folder holds the file";
@@ -194,7 +196,7 @@ TEST_F(DeleteTreeTest, LockedFileIsLeftToTheRestart)
     MSG message;
     EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_APP, WM_APP, PM_NOREMOVE)) << "the queue was not pumped";
     EXPECT_EQ("held.txt\n", ListTree(tree));
-    EXPECT_TRUE(pending.Lists(held)) << held << " is not listed for deletion at restart";
+    EXPECT_TRUE(pending_.Lists(held)) << held << " is not listed for deletion at restart";
 }
 
 // make_links.sh leaves tree\dirlink -> outside and tree\emptylink ->
