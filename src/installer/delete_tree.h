@@ -5,12 +5,19 @@
 #include <windows.h>
 
 // Deletes folder and everything in it; true when the folder itself went.
-// Does nothing (false) after a command that failed to start; refuses (with
-// StringId 24) a path shorter than 4 characters. A file that stays locked
-// for a second is handed to DeleteAtRestart. Links inside are removed as
-// links, never followed.
+// - After a command that failed to start (CommandFailed) it does nothing and
+//   returns false: the temporary files stay.
+// - A null path or one shorter than 4 characters (a drive root, for one) is
+//   refused with StringId 24 in a box owned by MainWindow; false.
+// - Files are deleted with their attributes reset; one that stays locked for
+//   a second (the dialog's queue pumped meanwhile) is handed to
+//   DeleteAtRestart, and its folder stays.
+// - A junction or symbolic link inside is removed as a link and never
+//   entered; where the system cannot reach the link itself, it stays.
+// owner is only passed on to the recursive calls.
 bool DeleteTree(const char *folder, HWND owner);
 
-// Asks the system to delete path at the next restart (MoveFileExA, else the
-// [Rename] section of WinInit.Ini); reports nothing.
+// Asks the system to delete path at the next restart: MoveFileExA's delayed
+// delete, else a line in the [Rename] section of the Windows folder's
+// WinInit.Ini. Reports nothing; when neither works the file simply stays.
 void DeleteAtRestart(const char *path);

@@ -56,4 +56,17 @@ enum InternalErrorPlace {
     PLACE_STILL_RUNNING = 5204,          // StringId 17 with the command into 200 bytes
     PLACE_ABOUT_TEXT = 5205,             // the about box's text into 512 bytes
     PLACE_CLEAN_UP_PATH = 5206,          // the temporary folder and ".." into 500 bytes
+
+    // The temporary folder: paths in their 261-byte buffers.
+    PLACE_TRAILING_SEPARATOR = 5101,     // AddTrailingSeparator: the "\\" appended
+    PLACE_WINDOWS_TEMP = 5102,           // the Windows folder's TEMP
+    PLACE_TEMP_BASE = 5103,              // the base folder into the caller's buffer
+    PLACE_NUMBERED_FOLDER = 5104,        // base\TVSE<n>.TMP, and its copy to the caller
+
+    // The clean-up: the search pattern and entry paths (261 bytes), the
+    // WinInit.Ini path (261) and its line (1024).
+    PLACE_DELETE_PATTERN = 5301,         // folder\*.*
+    PLACE_DELETE_ENTRY = 5302,           // folder\<entry name>
+    PLACE_WININIT_PATH = 5303,           // <Windows folder>\WinInit.Ini
+    PLACE_WININIT_LINE = 5304,           // NUL=<path>, CR LF
 };

@@ -12,7 +12,6 @@
 #include "startup/parameter_block_data.h"
 #include "startup/run_state.h"
 #include "support/test_files.h"
-#include "uiauto.h"
 
 namespace stub_test {
 
@@ -68,41 +67,6 @@ void ExpectSameTree(const std::string &expected, const std::string &actual, cons
         }
     } while (FindNextFileA(search, &found));
     FindClose(search);
-}
-
-WindowAnswerer::WindowAnswerer(Answer answer) : answer_(std::move(answer)), thread_([this] { Watch(); }) {}
-
-const std::vector<std::string> &WindowAnswerer::Stop()
-{
-    stop_ = true;
-    if (thread_.joinable())
-        thread_.join();
-    return records_;
-}
-
-void WindowAnswerer::Watch()
-{
-    while (!stop_) {
-        for (HWND window : uiauto::TopLevelWindows(GetCurrentProcessId())) {
-            if (uiauto::ClassName(window) != "#32770")
-                continue;
-            records_.push_back(answer_(window));
-            // The answer's posted click takes a moment to close the window.
-            for (int i = 0; i < 100 && IsWindowVisible(window); i++)
-                Sleep(10);
-        }
-        Sleep(10);
-    }
-}
-
-WindowAnswerer::Answer PressOnEveryBox(int button)
-{
-    return [button](HWND box) {
-        std::string text = uiauto::MessageBoxText(box);
-        if (!uiauto::PressButtonId(box, button))
-            text += " <could not press " + std::to_string(button) + ">";
-        return text;
-    };
 }
 
 void ExtractionRunTest::SetUpTestSuite()

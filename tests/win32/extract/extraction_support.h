@@ -1,17 +1,15 @@
 // What the extraction tests share: the installers and unzip's trees made by
-// make_archives.sh, a tree comparison, a thread that answers the run's
-// message boxes, and a fixture that runs ExtractionRun in-process on an
-// installer, as the main dialog will.
+// make_archives.sh, a tree comparison, and a fixture that runs ExtractionRun
+// in-process on an installer, as the main dialog will. Message boxes are
+// answered with support/window_answerer.h.
 #pragma once
 
 #include <windows.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
 #include <string>
-#include <thread>
-#include <vector>
+
+#include "support/window_answerer.h"
 
 namespace stub_test {
 
@@ -21,30 +19,6 @@ std::string Archives(const std::string &name);
 // Every file and folder under expected must be under actual with the same
 // bytes and, for files, the same clock time (to the DOS format's 2 s).
 void ExpectSameTree(const std::string &expected, const std::string &actual, const std::string &label);
-
-// Answers this process's dialogs from a second thread while it lives: each
-// one with class "#32770" that appears is handed to the answer, which reads
-// it and presses its buttons. Its return value is recorded.
-class WindowAnswerer {
-public:
-    using Answer = std::function<std::string(HWND)>;
-    explicit WindowAnswerer(Answer answer);
-    ~WindowAnswerer() { Stop(); }
-    WindowAnswerer(const WindowAnswerer &) = delete;
-    WindowAnswerer &operator=(const WindowAnswerer &) = delete;
-    // Ends the watch; the records are read only after it.
-    const std::vector<std::string> &Stop();
-
-private:
-    void Watch();
-    Answer answer_;
-    std::vector<std::string> records_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-// A message box answerer: records each box's text, then presses button.
-WindowAnswerer::Answer PressOnEveryBox(int button);
 
 class ExtractionRunTest : public ::testing::Test {
 protected:

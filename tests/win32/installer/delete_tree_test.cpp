@@ -1,0 +1,231 @@
+// The clean-up: DeleteTree on trees built here, a file this test holds open
+// (deleted at restart: the system's list of pending deletions in the
+// registry is read back and restored), the refusals, and the links that
+// make_links.sh leaves inside a folder.
+#include "installer/delete_tree.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "fixed_texts.h"
+#include "installer/installer_support.h"
+#include "startup/message_table.h"
+#include "startup/run_state.h"
+#include "support/test_files.h"
+#include "support/window_answerer.h"
+#include "uiauto.h"
+
+namespace {
+
+using namespace stub_test;
+
+bool IsLink(const std::string &path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// The system's list of files to delete at restart (pairs of NUL-terminated
+// names, the second empty for a deletion), put back as it was at the end.
+class PendingDeletions {
+public:
+    PendingDeletions()
+    {
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, KEY_NAME, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
+                        nullptr);
+        saved_ = Read(&present_);
+    }
+    ~PendingDeletions()
+    {
+        if (present_)
+            RegSetValueExA(key_, VALUE_NAME, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(saved_.data()),
+                           static_cast<DWORD>(saved_.size()));
+        else
+            RegDeleteValueA(key_, VALUE_NAME);
+        RegCloseKey(key_);
+    }
+    // True when path is listed for deletion (the system writes it as \??\path).
+    bool Lists(const std::string &path) const
+    {
+        bool present = false;
+        const std::string value = Read(&present);
+        const std::string entry = std::string("\\??\\") + path + '\0' + '\0';
+        return value.find(entry) != std::string::npos;
+    }
+
+private:
+    std::string Read(bool *present) const
+    {
+        DWORD type = 0, size = 0;
+        *present = RegQueryValueExA(key_, VALUE_NAME, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+        std::string value(size, '\0');
+        if (*present && size)
+            RegQueryValueExA(key_, VALUE_NAME, nullptr, &type, reinterpret_cast<BYTE *>(&value[0]), &size);
+        return value;
+    }
+    static constexpr const char *KEY_NAME = "System\\CurrentControlSet\\Control\\Session Manager";
+    static constexpr const char *VALUE_NAME = "PendingFileRenameOperations";
+    HKEY key_ = nullptr;
+    bool present_ = false;
+    std::string saved_;
+};
+
+class DeleteTreeTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { PrepareInstallerModules(); }
+    void SetUp() override
+    {
+        CommandFailed = 0;
+        MainWindow = nullptr;
+    }
+    void TearDown() override { CommandFailed = 0; }
+
+    // Whatever a test schedules for deletion at restart leaves the list again.
+    PendingDeletions pending_;
+};
+
+TEST_F(DeleteTreeTest, EverythingGoesWhateverItsAttributesOrName)
+{
+    ScratchFolder scratch("delete-all");
+    const std::string tree = scratch / "TVSE0.TMP";
+    ASSERT_TRUE(CreateDirectoryA(tree.c_str(), nullptr));
+    for (const char *folder : {"sub", "sub\\nested", "sub\\empty", "Una carpeta con nombre largo"})
+        ASSERT_TRUE(CreateDirectoryA((tree + "\\" + folder).c_str(), nullptr)) << folder;
+    const struct {
+        const char *name;
+        DWORD attributes;
+    } files[] = {
+        {"plain.txt", FILE_ATTRIBUTE_NORMAL},
+        {"readonly.txt", FILE_ATTRIBUTE_READONLY},
+        {"hidden.txt", FILE_ATTRIBUTE_HIDDEN},
+        {"system.txt", FILE_ATTRIBUTE_SYSTEM},
+        {"all.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+        {"Un nombre de archivo largo.txt", FILE_ATTRIBUTE_ARCHIVE},
+        {"sub\\nested\\deep.txt", FILE_ATTRIBUTE_READONLY},
+        {"Una carpeta con nombre largo\\dentro.txt", FILE_ATTRIBUTE_NORMAL},
+    };
+    for (const auto &file : files)
+        ASSERT_TRUE(MakeFile(tree + "\\" + file.name, "contenido", file.attributes)) << file.name;
+    // A name the ANSI code page cannot carry: FindFirstFileA lists it as
+    // "???????.txt", so only its short name reaches it.
+    const std::wstring cyrillic = Wide(tree) + L"\\\x0414\x043C\x0438\x0442\x0440\x0438\x0439.txt";
+    HANDLE file = CreateFileW(cyrillic.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+
+    WindowAnswerer boxes(PressOnEveryBox(IDOK));
+    EXPECT_TRUE(DeleteTree(tree.c_str(), nullptr));
+    EXPECT_EQ("", ListTree(tree)) << "left in the folder";
+    EXPECT_FALSE(Exists(tree));
+    EXPECT_TRUE(boxes.Stop().empty()) << "a box was shown";
+}
+
+TEST_F(DeleteTreeTest, NothingGoesAfterACommandThatFailed)
+{
+    ScratchFolder scratch("delete-failed");
+    const std::string tree = scratch / "TVSE0.TMP";
+    ASSERT_TRUE(CreateDirectoryA(tree.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((tree + "\\sub").c_str(), nullptr));
+    ASSERT_TRUE(MakeFile(tree + "\\setup.exe", "MZ"));
+    ASSERT_TRUE(MakeFile(tree + "\\sub\\data.bin", "datos"));
+    CommandFailed = 1;
+    WindowAnswerer boxes(PressOnEveryBox(IDOK));
+    EXPECT_FALSE(DeleteTree(tree.c_str(), nullptr));
+    EXPECT_EQ("setup.exe\nsub\nsub\\data.bin\n", ListTree(tree));
+    EXPECT_TRUE(boxes.Stop().empty()) << "a box was shown";
+}
+
+// Short paths are refused with StringId 24 in a box owned by MainWindow (not
+// by the owner argument); a drive root is never enumerated.
+TEST_F(DeleteTreeTest, ShortPathsAreRefusedWithAMessage)
+{
+    HWND main_window = CreateWindowA("STATIC", "main", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+    HWND other_owner = CreateWindowA("STATIC", "other", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(main_window && other_owner);
+    MainWindow = main_window;
+    for (const char *folder : {static_cast<const char *>(nullptr), "", "C:\\", "abc"}) {
+        const std::string label = folder ? std::string("\"") + folder + "\"" : "null";
+        WindowAnswerer boxes([main_window](HWND box) {
+            std::string record = uiauto::WindowText(box) + " | " + uiauto::MessageBoxText(box);
+            if (GetWindow(box, GW_OWNER) != main_window)
+                record += " | not owned by MainWindow";
+            if (!uiauto::PressButtonId(box, IDOK))
+                record += " | " + uiauto::LastFailure();
+            return record;
+        });
+        EXPECT_FALSE(DeleteTree(folder, other_owner)) << label;
+        const std::vector<std::string> &records = boxes.Stop();
+        ASSERT_EQ(1u, records.size()) << label;
+        EXPECT_EQ(std::string(TEXT_CAPTION) + " | " + Message(MSG_CHANGE_FOLDER_ERROR), records[0]) << label;
+    }
+    EXPECT_TRUE(IsFolder("C:\\windows")) << "the drive root was emptied";
+    MainWindow = nullptr;
+    DestroyWindow(main_window);
+    DestroyWindow(other_owner);
+}
+
+// A file held open without sharing is retried for a second (the thread's
+// queue is pumped meanwhile), then scheduled for deletion at restart; the
+// rest goes, and the folder that still holds the file stays.
+TEST_F(DeleteTreeTest, LockedFileIsLeftToTheRestart)
+{
+    ScratchFolder scratch("delete-locked");
+    const std::string tree = scratch / "TVSE0.TMP";
+    ASSERT_TRUE(CreateDirectoryA(tree.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((tree + "\\sub").c_str(), nullptr));
+    ASSERT_TRUE(MakeFile(tree + "\\free.txt", "libre"));
+    ASSERT_TRUE(MakeFile(tree + "\\sub\\free.txt", "libre"));
+    ASSERT_TRUE(MakeFile(tree + "\\held.txt", "en uso"));
+    const std::string held = tree + "\\held.txt";
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+
+    ASSERT_FALSE(pending_.Lists(held));
+    ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP, 0, 0));
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(DeleteTree(tree.c_str(), nullptr)) << "the folder holds the file";
+    const DWORD elapsed = GetTickCount() - start;
+    CloseHandle(file);
+
+    EXPECT_GE(elapsed, 1000u) << "the file was given up before its second";
+    MSG message;
+    EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_APP, WM_APP, PM_NOREMOVE)) << "the queue was not pumped";
+    EXPECT_EQ("held.txt\n", ListTree(tree));
+    EXPECT_TRUE(pending_.Lists(held)) << held << " is not listed for deletion at restart";
+}
+
+// make_links.sh leaves tree\dirlink -> outside and tree\emptylink ->
+// outside\empty beside a plain file. Whatever the system can do with links,
+// nothing of outside may go: neither the file behind dirlink (entering the
+// link) nor the empty folder behind emptylink (removing the target in the
+// link's place, which Wine 8 does for RemoveDirectoryA on a link). Where the
+// system removes links as links, the tree goes; where it cannot reach a link
+// itself, the links and the tree stay.
+TEST_F(DeleteTreeTest, LinksAreNeverFollowed)
+{
+    const std::string links = TALVOK_LINKS_DIR;
+    const std::string tree = links + "\\tree", outside = links + "\\outside";
+    if (!IsFolder(tree))
+        GTEST_SKIP() << tree << " was not made by make_links.sh (ctest makes it): links are not tested";
+    for (const char *link : {"dirlink", "emptylink"})
+        ASSERT_TRUE(IsLink(tree + "\\" + link)) << link << " is not shown as a link";
+
+    const bool removed = DeleteTree(tree.c_str(), nullptr);
+    EXPECT_EQ("empty\nkeep.txt\n", ListTree(outside)) << "the link's target was touched";
+    EXPECT_EQ("keep\n", ReadWholeFile(outside + "\\keep.txt"));
+    EXPECT_FALSE(Exists(tree + "\\plain.txt"));
+    if (removed) {
+        EXPECT_FALSE(Exists(tree));
+    } else {
+        EXPECT_EQ("dirlink\nemptylink\n", ListTree(tree)) << "only the links may stay";
+        for (const char *link : {"dirlink", "emptylink"})
+            EXPECT_TRUE(IsLink(tree + "\\" + link)) << link;
+    }
+}
+
+}  // namespace
