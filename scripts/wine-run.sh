@@ -48,6 +48,8 @@ mkdir -p "$(dirname "$prefix")"
         env LC_ALL=es_ES.UTF-8 "$wine" wineboot -i >/dev/null 2>&1
         env LC_ALL=es_ES.UTF-8 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics \
             /d "${TALVOK_WINE_GRAPHICS:-null}" /f >/dev/null 2>&1
+        # Xvfb has no window manager: Wine draws the frames and captions itself.
+        env LC_ALL=es_ES.UTF-8 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
         touch "$prefix/.talvok-ready"
     fi

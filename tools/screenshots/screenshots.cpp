@@ -129,6 +129,10 @@ bool MeterShot(const std::string &installers, const std::string &out)
     });
     PostMessageA(dialog, WM_KEYDOWN, VK_SPACE, 0);
     HWND question = OtherDialog(program, dialog);
+    // The question opens over the dialog; below it, the meter shows whole.
+    RECT frame;
+    if (question && GetWindowRect(dialog, &frame))
+        SetWindowPos(question, nullptr, frame.left, frame.bottom + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     const bool shot = question && Shoot(out + "\\meter.bmp");
     if (question && uiauto::PressButtonId(question, IDYES))
         program.WaitExit();
