@@ -67,6 +67,13 @@ public:
         return program.Start(launch);
     }
     std::string Installer() const { return std::string(TALVOK_FLOW_DIR) + "\\" + name_ + ".exe"; }
+    // Starts the installer and waits for its main dialog; with install,
+    // presses Install too. nullptr when any step fails.
+    HWND Open(bool install = false)
+    {
+        HWND dialog = Start() ? Dialog() : nullptr;
+        return dialog && (!install || uiauto::PressButtonId(dialog, IDOK)) ? dialog : nullptr;
+    }
     // The main dialog (the visible dialog with control 101).
     HWND Dialog()
     {
@@ -135,10 +142,8 @@ bool Press(HWND window, int id) { return uiauto::PressButtonId(window, id); }
 TEST(InstallFlow, CommandRunsFromTheTemporaryFolderWhichIsRemovedAfter)
 {
     InstallerRun run("run");
-    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-    HWND dialog = run.Dialog();
-    ASSERT_NE(nullptr, dialog) << run.program.Dump();
-    ASSERT_TRUE(Press(dialog, IDOK));
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
     auto report = run.Report();
     EXPECT_EQ(0u, run.Exit());
     ASSERT_EQ(1u, report["folder"].size());
@@ -152,9 +157,8 @@ TEST(InstallFlow, CommandRunsFromTheTemporaryFolderWhichIsRemovedAfter)
 TEST(InstallFlow, LargeArchiveShowsTheMeterAtOnce)
 {
     InstallerRun run("large");
-    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-    HWND dialog = run.Dialog();
-    ASSERT_NE(nullptr, dialog) << run.program.Dump();
+    HWND dialog = run.Open();
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
     HWND meter = GetDlgItem(dialog, ID_METER);
     ASSERT_TRUE(Press(dialog, IDOK));
     std::vector<LRESULT> positions;
@@ -177,10 +181,8 @@ TEST(InstallFlow, LargeArchiveShowsTheMeterAtOnce)
 TEST(InstallFlow, CancelWhileTheCommandRunsAsksFirst)
 {
     InstallerRun run("wait");
-    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-    HWND dialog = run.Dialog();
-    ASSERT_NE(nullptr, dialog) << run.program.Dump();
-    ASSERT_TRUE(Press(dialog, IDOK));
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
     ASSERT_EQ(1u, run.Report()["folder"].size()) << "the command did not start";
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, ID_METER)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
@@ -208,10 +210,8 @@ TEST(InstallFlow, CancelWhileTheCommandRunsAsksFirst)
 TEST(InstallFlow, DoneButtonAfterTheCommandWithWait)
 {
     InstallerRun run("done");
-    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-    HWND dialog = run.Dialog();
-    ASSERT_NE(nullptr, dialog) << run.program.Dump();
-    ASSERT_TRUE(Press(dialog, IDOK));
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
     HWND done = GetDlgItem(dialog, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return uiauto::WindowText(done) == "&Terminado" && IsWindowEnabled(done); }))
         << run.program.Dump();
@@ -239,10 +239,8 @@ TEST(InstallFlow, CommandThatDoesNotStartKeepsTheFiles)
 {
     for (const char *name : {"missing", "no-command"}) {
         InstallerRun run(name);
-        ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-        HWND dialog = run.Dialog();
-        ASSERT_NE(nullptr, dialog) << run.program.Dump();
-        ASSERT_TRUE(Press(dialog, IDOK));
+        HWND dialog = run.Open(true);
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
         HWND box = run.Box();
         ASSERT_NE(nullptr, box) << name << "\n" << run.program.Dump();
         const std::string text = uiauto::MessageBoxText(box);
@@ -261,10 +259,8 @@ TEST(InstallFlow, CommandThatDoesNotStartKeepsTheFiles)
 TEST(InstallFlow, ShellLaunchPassesNoParameters)
 {
     InstallerRun run("shell");
-    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-    HWND dialog = run.Dialog();
-    ASSERT_NE(nullptr, dialog) << run.program.Dump();
-    ASSERT_TRUE(Press(dialog, IDOK));
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
     auto report = run.Report();
     EXPECT_EQ(0u, run.Exit());
     ASSERT_EQ(1u, report["args"].size()) << "the shell did not start the command";
@@ -276,10 +272,8 @@ TEST(InstallFlow, ShellLaunchPassesNoParameters)
 TEST(InstallFlow, NamedProgramKeepsTheInstallerWaiting)
 {
     InstallerRun run("named");
-    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-    HWND dialog = run.Dialog();
-    ASSERT_NE(nullptr, dialog) << run.program.Dump();
-    ASSERT_TRUE(Press(dialog, IDOK));
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
     ASSERT_EQ(1u, run.Report()["folder"].size());
     Sleep(12000);  // past the 10 s pause, into the wait for holder.exe
     EXPECT_TRUE(run.program.Running()) << "holder.exe still runs";
@@ -296,9 +290,8 @@ TEST(InstallFlow, EndOfSessionRunsTheCleanUp)
         // Before Install there is no folder to remove: the clean-up refuses
         // the empty path and the dialog ends.
         InstallerRun run("run");
-        ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-        HWND dialog = run.Dialog();
-        ASSERT_NE(nullptr, dialog) << run.program.Dump();
+        HWND dialog = run.Open();
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
         PostMessageA(dialog, WM_QUERYENDSESSION, 0, 0);
         HWND box = run.Box();
         ASSERT_NE(nullptr, box) << run.program.Dump();
@@ -309,10 +302,8 @@ TEST(InstallFlow, EndOfSessionRunsTheCleanUp)
     {
         // While the command runs: the files it does not hold go at once.
         InstallerRun run("wait");
-        ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-        HWND dialog = run.Dialog();
-        ASSERT_NE(nullptr, dialog) << run.program.Dump();
-        ASSERT_TRUE(Press(dialog, IDOK));
+        HWND dialog = run.Open(true);
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
         ASSERT_EQ(1u, run.Report()["folder"].size());
         PostMessageA(dialog, WM_QUERYENDSESSION, 0, 0);
         EXPECT_TRUE(WaitUntil([&] { return run.Left().count("TVSE0.TMP\\docs\\leame.txt") == 0; }));
@@ -332,9 +323,8 @@ TEST(InstallFlow, AboutBoxWithAndWithoutTheAuthorsText)
     };
     for (const auto &c : cases) {
         InstallerRun run(c.name);
-        ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-        HWND dialog = run.Dialog();
-        ASSERT_NE(nullptr, dialog) << run.program.Dump();
+        HWND dialog = run.Open();
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
         EXPECT_EQ(c.label, uiauto::WindowText(GetDlgItem(dialog, ID_ABOUT))) << c.name;
         ASSERT_TRUE(Press(dialog, ID_ABOUT));
         HWND box = run.Box();
@@ -368,10 +358,8 @@ TEST(InstallFlow, EncryptedInstallerAsksForThePassword)
     for (const std::string password : {"clave secreta", "clave equivocada"}) {
         const bool right = password == "clave secreta";
         InstallerRun run("encrypted");
-        ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
-        HWND dialog = run.Dialog();
-        ASSERT_NE(nullptr, dialog) << run.program.Dump();
-        ASSERT_TRUE(Press(dialog, IDOK));
+        HWND dialog = run.Open(true);
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
         HWND prompt = run.Box();
         ASSERT_NE(nullptr, prompt) << run.program.Dump();
         EXPECT_EQ("Talvok Self-Extractor: contrase\xF1" "a", uiauto::WindowText(prompt));

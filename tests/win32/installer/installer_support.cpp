@@ -9,6 +9,7 @@
 #include "startup/message_table.h"
 #include "startup/own_file.h"
 #include "startup/run_state.h"
+#include "support/test_files.h"
 
 namespace stub_test {
 
@@ -31,28 +32,6 @@ std::string Ansi(const std::wstring &wide)
 {
     char ansi[1024];
     return WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr) ? ansi : "";
-}
-
-void RemoveTree(const std::wstring &path)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName, entry = path + L"\\" + name;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                continue;  // links are the fixture script's to remove
-            SetFileAttributesW(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(entry);
-            else
-                DeleteFileW(entry.c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(path.c_str());
 }
 
 ScratchFolder::ScratchFolder(const std::string &name)

@@ -34,9 +34,6 @@ private:
     std::string path_;
 };
 
-// Removes path and everything under it through the UTF-16 calls; links are
-// removed, not entered.
-void RemoveTree(const std::wstring &path);
 
 // Creates path with content and then gives it attributes; false on failure.
 bool MakeFile(const std::string &path, const std::string &content, DWORD attributes = FILE_ATTRIBUTE_NORMAL);

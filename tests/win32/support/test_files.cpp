@@ -63,24 +63,33 @@ void ListFiles(const std::string &folder, const std::string &prefix, std::map<st
     FindClose(search);
 }
 
-void RemoveTree(const std::string &folder)
+void RemoveTree(const std::wstring &path)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = found.cFileName, path = folder + "\\" + name;
-            if (name == "." || name == "..")
+            const std::wstring name = found.cFileName, entry = path + L"\\" + name;
+            if (name == L"." || name == L"..")
                 continue;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                continue;  // links are removed by whoever made them: under Wine, deleting one deletes its target
+            SetFileAttributesW(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
+                RemoveTree(entry);
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
+                DeleteFileW(entry.c_str());
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(path.c_str());
+}
+
+void RemoveTree(const std::string &folder)
+{
+    wchar_t wide[1024];
+    if (MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, 1024))
+        RemoveTree(std::wstring(wide));
 }
 
 }  // namespace stub_test

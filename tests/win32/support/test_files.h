@@ -26,7 +26,9 @@ size_t FindBlock(const std::vector<uint8_t> &bytes);
 // prefix) with their sizes.
 void ListFiles(const std::string &folder, const std::string &prefix, std::map<std::string, long> &files);
 
-// Deletes folder and everything in it, read-only entries included.
+// Deletes folder and everything in it, read-only entries included; links
+// inside are left alone (and so is the folder that holds them).
+void RemoveTree(const std::wstring &folder);
 void RemoveTree(const std::string &folder);
 
 }  // namespace stub_test
