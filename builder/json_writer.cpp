@@ -30,19 +30,12 @@ void JsonWriter::BeginArray(const char *key)
     in_array_.push_back(true);
 }
 
-void JsonWriter::EndObject()
-{
-    const bool empty = first_.back();
-    first_.pop_back();
-    in_array_.pop_back();
-    if (!empty) {
-        out_ += "\n";
-        out_.append(2 * first_.size(), ' ');
-    }
-    out_ += "}";
-}
+void JsonWriter::EndObject() { Close('}'); }
 
-void JsonWriter::EndArray()
+void JsonWriter::EndArray() { Close(']'); }
+
+// An object or array with members closes on a line of its own.
+void JsonWriter::Close(char closer)
 {
     const bool empty = first_.back();
     first_.pop_back();
@@ -51,7 +44,7 @@ void JsonWriter::EndArray()
         out_ += "\n";
         out_.append(2 * first_.size(), ' ');
     }
-    out_ += "]";
+    out_ += closer;
 }
 
 void JsonWriter::String(const char *key, const std::string &value)

@@ -22,6 +22,7 @@ public:
     std::string Text() const { return out_ + "\n"; }
 
 private:
+    void Close(char closer);
     void Key(const char *key);
     static std::string Quoted(const std::string &text);
 
