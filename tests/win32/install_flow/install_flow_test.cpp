@@ -184,7 +184,11 @@ TEST(InstallFlow, CancelWhileTheCommandRunsAsksFirst)
     HWND dialog = run.Open(true);
     ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
     ASSERT_EQ(1u, run.Report()["folder"].size()) << "the command did not start";
+    // The run is over: the meter was set to its end, then hidden.
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, ID_METER)));
+    DWORD_PTR position = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(GetDlgItem(dialog, ID_METER), METER_GETPOS, 0, 0, SMTO_NORMAL, 5000, &position));
+    EXPECT_EQ(100u, position);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
 
     ASSERT_TRUE(Press(dialog, IDCANCEL));
