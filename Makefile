@@ -1,7 +1,7 @@
 # The whole set-up on a fresh Debian 12 machine, as root:
 #   make demo   build the stub and the tools, run a demo under Wine
 #   make test   build everything and run every test (native and under Wine)
-#   make bench  decoder benchmarks (prints figures; not a test)
+#   make bench  decoder and extraction benchmarks (prints figures; not a test)
 # Each target installs what is missing first (scripts/install-deps.sh).
 
 BUILD      ?= build
@@ -52,7 +52,9 @@ test: native fuzz
 	@bash scripts/run-tests.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR) $(FUZZ_DIR)
 
 bench: native
+	@bash scripts/install-deps.sh bench
 	@bash scripts/bench.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
+	@bash scripts/bench-extract.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
 
 clean:
 	rm -rf $(BUILD)

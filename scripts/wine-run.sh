@@ -10,7 +10,9 @@
 # parallel tests wait for each other), headless with the null display driver.
 # The code pages are those of a Spanish Windows (ANSI 1252, OEM 850) unless
 # TALVOK_WINE_LOCALE names another locale (ja_JP.UTF-8 gives code page 932).
-# The exit code is the Windows program's.
+# The exit code is the Windows program's. With TALVOK_WINE_TIME_FILE set, the
+# program's wall time (Wine's start to its end, without this script's own
+# set-up) is written there as two EPOCHREALTIME readings, start and end.
 set -euo pipefail
 
 arch=win32
@@ -60,6 +62,10 @@ wineserver -p60 </dev/null >/dev/null 2>&1 || true
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
 rc=0
+start=$EPOCHREALTIME
 env LC_ALL="${TALVOK_WINE_LOCALE:-es_ES.UTF-8}" "$wine" "$@" >"$output" 2>&1 </dev/null || rc=$?
+if [ -n "${TALVOK_WINE_TIME_FILE:-}" ]; then
+    echo "$start $EPOCHREALTIME" >"$TALVOK_WINE_TIME_FILE"
+fi
 cat "$output"
 exit $rc
