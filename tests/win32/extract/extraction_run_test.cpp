@@ -87,6 +87,26 @@ void ExpectSameTree(const std::string &expected, const std::string &actual, cons
     FindClose(search);
 }
 
+// Deletes a folder and everything under it; true when it is gone.
+bool RemoveTree(const std::string &folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName, path = folder + "\\" + name;
+            if (name == "." || name == "..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryA(folder.c_str()) || GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
 // Answers the run's message boxes from a second thread: each box's text is
 // kept, then the button answer is pressed.
 class BoxAnswerer {
@@ -163,9 +183,10 @@ TEST_F(ExtractionRunTest, PeerArchivesComeOutAsUnzipMakesThem)
 {
     static char password[] = "clave secreta";
     for (const char *name : {"stored", "fast", "best", "comment", "deflate64", "descriptors", "encrypted",
-                             "encrypted64", "marker"}) {
+                             "encrypted64", "marker", "folders"}) {
         Password = password;
         const std::string folder = std::string("out-") + name;
+        ASSERT_TRUE(RemoveTree(FullPath(folder))) << "what an earlier test run left";
         BoxAnswerer boxes(IDOK);
         EXPECT_EQ(0, Run(Archives(std::string(name) + ".exe"), folder)) << name;
         const std::vector<std::string> &texts = boxes.Stop();
@@ -173,6 +194,20 @@ TEST_F(ExtractionRunTest, PeerArchivesComeOutAsUnzipMakesThem)
         ExpectSameTree(Archives("expected\\" + std::string(name)), FullPath(folder), name);
     }
     Password = nullptr;
+}
+
+// A run takes the folders an earlier member of the same run probed or made
+// as there; the next run must not: here its folders were removed between.
+TEST_F(ExtractionRunTest, NextRunMakesTheFoldersAgain)
+{
+    for (int run = 1; run <= 2; run++) {
+        BoxAnswerer boxes(IDOK);
+        EXPECT_EQ(0, Run(Archives("folders.exe"), "again")) << "run " << run;
+        const std::vector<std::string> &texts = boxes.Stop();
+        EXPECT_TRUE(texts.empty()) << "run " << run << ": " << (texts.empty() ? "" : texts[0]);
+        ExpectSameTree(Archives("expected\\folders"), FullPath("again"), "run " + std::to_string(run));
+        ASSERT_TRUE(RemoveTree(FullPath("again")));
+    }
 }
 
 TEST_F(ExtractionRunTest, PasswordsThatDoNotFitEndTheRun)
