@@ -90,7 +90,10 @@ fi
 payload_bytes=$(awk '$1 == "F" { sum += $2 } END { print sum }' "$payload/files.txt")
 out_link=$work/out
 mounted=""
-rm -f "$out_link"
+if mountpoint -q "$out_link" 2>/dev/null; then
+    umount "$out_link"  # left by an interrupted run
+fi
+rm -rf "$out_link"
 if [ "$(stat -f -c %T /dev/shm 2>/dev/null)" = tmpfs ] &&
     [ "$(df --output=avail -B1 /dev/shm | tail -1)" -gt $((payload_bytes * 2)) ]; then
     out_dir=$(mktemp -d /dev/shm/tvsfx-bench.XXXXXX)
@@ -134,7 +137,7 @@ run_once() {
     IFS='|' read -r -a argv <<<"${command[$name]}"
     if ! TALVOK_WINE_TIME_FILE=$timing timeout 600 taskset -c 0 \
         "$root/scripts/wine-run.sh" --arch $arch --prefix "$prefix" "${argv[@]}" >&2; then
-        echo "bench-extract: $name failed (a message box would wait: timed out at 600 s)" >&2
+        echo "bench-extract: $name failed, or waited 600 s (a message box waits for ever)" >&2
         rm -f "$timing"
         return 1
     fi
@@ -160,6 +163,7 @@ for name in "${contenders[@]}"; do
     fi
 done
 
+echo "== $runs timed runs each, in turn"
 for name in "${contenders[@]}"; do best[$name]=1e9; done
 for ((run = 1; run <= runs; run++)); do
     for name in "${contenders[@]}"; do
