@@ -1,7 +1,7 @@
 # The whole set-up on a fresh Debian 12 machine, as root:
 #   make demo   build the stub and the tools, run a demo under Wine
 #   make test   build everything and run every test (native and under Wine)
-#   make bench  decoder benchmarks (prints figures; not a test)
+#   make bench  decoder, extraction, start-up and builder benchmarks (prints figures; not a test)
 #   make screenshots  PNGs of the installer's windows (build/native/screenshots)
 # Each target installs what is missing first (scripts/install-deps.sh).
 
@@ -55,7 +55,10 @@ test: native fuzz
 	@bash scripts/run-tests.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR) $(FUZZ_DIR)
 
 bench: native
+	@bash scripts/install-deps.sh bench
 	@bash scripts/bench.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
+	@bash scripts/bench-extract.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
+	@bash scripts/bench-start.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
 
 # PNGs of the installer's windows under Xvfb, for a person to look at.
 screenshots: native

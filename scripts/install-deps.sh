@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, as root, idempotently.
+# With the argument "bench", also what make bench needs (NSIS, the extraction
+# benchmark's peer).
 # Quick when everything is present: it checks for the commands and headers first
 # and only calls apt-get when something is missing.
 set -euo pipefail
@@ -28,6 +30,9 @@ have_file /usr/include/benchmark/benchmark.h || need+=(libbenchmark-dev)
 # zlib for the Windows builds of the decoder benchmark (one package, both).
 have_file /usr/i686-w64-mingw32/include/zlib.h || need+=(libz-mingw-w64-dev)
 have_file /usr/x86_64-w64-mingw32/include/zlib.h || need+=(libz-mingw-w64-dev)
+if [ "${1:-}" = bench ]; then
+    have_cmd makensis               || need+=(nsis)
+fi
 # libFuzzer's runtime ships with clang's runtime package.
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 \
                                     || need+=(libclang-rt-dev)

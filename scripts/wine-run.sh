@@ -12,7 +12,9 @@
 # TALVOK_WINE_LOCALE names another locale (ja_JP.UTF-8 gives code page 932).
 # TALVOK_WINE_GRAPHICS=x11 makes a new prefix use the X11 driver on $DISPLAY
 # instead (for screenshots under Xvfb); give such a prefix its own folder.
-# The exit code is the Windows program's.
+# The exit code is the Windows program's. With TALVOK_WINE_TIME_FILE set, the
+# program's wall time (Wine's start to its end, without this script's own
+# set-up) is written there as two EPOCHREALTIME readings, start and end.
 set -euo pipefail
 
 arch=win32
@@ -67,7 +69,11 @@ output=$(mktemp)
 errors=$(mktemp)
 trap 'rm -f "$output" "$errors"' EXIT
 rc=0
+start=$EPOCHREALTIME
 env LC_ALL="${TALVOK_WINE_LOCALE:-es_ES.UTF-8}" "$wine" "$@" >"$output" 2>"$errors" </dev/null || rc=$?
+if [ -n "${TALVOK_WINE_TIME_FILE:-}" ]; then
+    echo "$start $EPOCHREALTIME" >"$TALVOK_WINE_TIME_FILE"
+fi
 cat "$output"
 cat "$errors" >&2
 exit $rc

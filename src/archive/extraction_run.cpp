@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "archive/member_header.h"
+#include "archive/output_path.h"
 #include "archive/read_error_codes.h"
 #include "extract/crypt/member_input.h"
 #include "extract/extract_member.h"
@@ -76,6 +77,7 @@ int ExtractionRun()
         result = AbortCode;
     } else {
         SetCursor(BusyCursor);
+        ForgetKnownFolders();
         SetMemberIoHooks(RefillInput, WriteOutputBuffer);
         const LONG first = static_cast<LONG>(ParameterField32(PB_FIRST_LOCAL_HEADER));
         if (_llseek(ArchiveFile, first, FILE_BEGIN) != first)

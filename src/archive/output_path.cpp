@@ -86,6 +86,35 @@ static char *PastShare(char *path)
     return p;
 }
 
+// What the current run has already probed or made: the folder part (up to
+// its last separator, separators as "\\") of the last path CreateFolders
+// walked to its end, and the drive letter whose test passed. An archive's
+// members come folder by folder, so most members' folders were all seen by
+// the member before; probing them again found them again, at a cost: under
+// Wine every FindFirstFileA is several calls into the wineserver, and every
+// GetDriveTypeA a round trip to the mount manager's process, which made the
+// folder walk the largest part of a run of small files.
+static char KnownFolder[PATH_BUFFER_BYTES];  // a folder part of a path that fits MemberPath
+static char CheckedDrive;
+
+void ForgetKnownFolders()
+{
+    KnownFolder[0] = '\0';
+    CheckedDrive = '\0';
+}
+
+// Bytes at the start of path that equal KnownFolder's, either slash
+// matching "\\". A partial path that ends before this count, at a separator,
+// is a folder of KnownFolder's.
+static size_t KnownBytes(const char *path)
+{
+    size_t same = 0;
+    while (KnownFolder[same] && path[same] &&
+           (path[same] == KnownFolder[same] || (IsPathSeparator(path[same]) && IsPathSeparator(KnownFolder[same]))))
+        same++;
+    return same;
+}
+
 void CreateFolders()
 {
     char working[WORKING_PATH_BYTES];
@@ -101,9 +130,12 @@ void CreateFolders()
         InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
     }
 
-    if (IsAsciiLetter(static_cast<unsigned char>(working[0])) && working[1] == ':' && !IsValidDrive(working)) {
-        const char drive[2] = {working[0], '\0'};
-        ErrorAbortFormatted(PLACE_FOLDER_ERROR_TEXT, PLACE_FOLDER_ERROR_FULL, Message(MSG_INVALID_DRIVE), drive);
+    if (IsAsciiLetter(static_cast<unsigned char>(working[0])) && working[1] == ':' && working[0] != CheckedDrive) {
+        if (!IsValidDrive(working)) {
+            const char drive[2] = {working[0], '\0'};
+            ErrorAbortFormatted(PLACE_FOLDER_ERROR_TEXT, PLACE_FOLDER_ERROR_FULL, Message(MSG_INVALID_DRIVE), drive);
+        }
+        CheckedDrive = working[0];
     }
 
     char *next = working;
@@ -116,6 +148,7 @@ void CreateFolders()
         return;
     char *stop = last_separator + 1;
 
+    const size_t known_bytes = KnownBytes(working);
     while (next < stop) {
         while (*next && !IsPathSeparator(*next))
             next = CharNextA(next);
@@ -123,12 +156,18 @@ void CreateFolders()
         *next = '\0';
         const bool drive_only = IsAsciiLetter(static_cast<unsigned char>(working[0])) && working[1] == ':' &&
                                 working[2] == '\0';
-        if (working[0] && ProbePath(working) != 0 && !drive_only && MakeDirectory(working) != 0)
+        const bool known = static_cast<size_t>(next - working) < known_bytes;
+        if (working[0] && !known && ProbePath(working) != 0 && !drive_only && MakeDirectory(working) != 0)
             ErrorAbortFormatted(PLACE_FOLDER_ERROR_TEXT, PLACE_FOLDER_ERROR_FULL, Message(MSG_CANNOT_CREATE_FOLDER),
                                 working);
         if (cut)
             *next++ = '\\';
     }
+    const char kept = *stop;
+    *stop = '\0';
+    if (CopyString(KnownFolder, sizeof KnownFolder, working))
+        InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
+    *stop = kept;
 }
 
 OverwriteDecision DecideOverwrite()

@@ -25,8 +25,13 @@ void BuildOutputPath();
 // Creates the folders on the way to MemberPath (a file's path, or a
 // directory entry's stored name under TargetFolder). Ends the run with
 // StringId 56 for a drive that does not exist and StringId 42 for a folder
-// that cannot be created or a directory path over the limit.
+// that cannot be created or a directory path over the limit. Folders that an
+// earlier call of the same run probed or made, and a drive it tested, are
+// taken as there without asking the system again.
 void CreateFolders();
+
+// Starts a run with nothing known: every folder is probed again.
+void ForgetKnownFolders();
 
 enum class OverwriteDecision { Extract, StepOver };
 

@@ -18,7 +18,9 @@ constexpr uint32_t CRC32_INITIAL = 0xFFFFFFFFu;
 extern uint32_t CrcTable[256];  // built once by BuildCrcTable, read-only after
 extern uint32_t RunningCrc;     // accumulator of the stream being checked
 
-// Fills CrcTable. Must run before any other call here.
+// Fills CrcTable and the tables UpdateCrc and Crc32Of fold eight bytes at a
+// time with (zero-filled data, not in the program's file). Must run before
+// any other call here.
 void BuildCrcTable();
 
 // One byte through a CRC register: the step the cipher's key schedule uses.
@@ -28,6 +30,7 @@ inline uint32_t CrcStep(uint32_t crc, uint8_t byte)
 }
 
 // Folds length_bytes bytes at data into RunningCrc; 0 bytes leave it as is.
+// The result is the byte-by-byte CrcStep's, at any length, start and split.
 void UpdateCrc(const void *data, size_t length_bytes);
 
 // Convenience for tools and tests: the finished CRC-32 of one whole buffer.

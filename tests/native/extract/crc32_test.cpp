@@ -62,6 +62,36 @@ TEST_F(Crc32, PiecewiseEqualsWholeAndMatchesZlib)
     EXPECT_EQ(reference, RunningOver(pieces));
 }
 
+// UpdateCrc and Crc32Of fold eight bytes at a time and the rest byte by
+// byte: every length across several blocks, at every start modulo 8, whole
+// and cut in two at every point, must give zlib's CRC.
+TEST_F(Crc32, EveryLengthStartAndCutMatchesZlib)
+{
+    constexpr size_t MAX_LENGTH = 200;
+    std::mt19937 random(2024);
+    std::vector<uint8_t> data(MAX_LENGTH + 8);
+    for (uint8_t &byte : data)
+        byte = static_cast<uint8_t>(random());
+    size_t failures = 0;
+    std::string first_failure;
+    const auto check = [&](bool same, const std::string &what) {
+        if (!same && failures++ == 0)
+            first_failure = what;
+    };
+    for (size_t start = 0; start < 8; start++) {
+        const uint8_t *bytes = data.data() + start;
+        for (size_t length = 0; length <= MAX_LENGTH; length++) {
+            const uint32_t reference = static_cast<uint32_t>(crc32(0, bytes, static_cast<uInt>(length)));
+            const std::string where = "start " + std::to_string(start) + ", length " + std::to_string(length);
+            check(Crc32Of(bytes, length) == reference, "Crc32Of, " + where);
+            for (size_t cut = 0; cut <= length; cut++)
+                check(RunningOver({{bytes, cut}, {bytes + cut, length - cut}}) == reference,
+                      "UpdateCrc cut at " + std::to_string(cut) + ", " + where);
+        }
+    }
+    EXPECT_EQ(0u, failures) << "first: " << first_failure;
+}
+
 TEST_F(Crc32, EmptyUpdateLeavesRegisterAlone)
 {
     RunningCrc = 0x12345678u;

@@ -26,9 +26,11 @@ TEST_F(ExtractionRunTest, PeerArchivesComeOutAsUnzipMakesThem)
 {
     static char password[] = "clave secreta";
     for (const char *name : {"stored", "fast", "best", "comment", "comment-max", "deflate64", "descriptors",
-                             "encrypted", "encrypted64", "encrypted-mixed", "directories", "marker"}) {
+                             "encrypted", "encrypted64", "encrypted-mixed", "directories", "marker", "folders"}) {
         Password = password;
         const std::string folder = std::string("out-") + name;
+        RemoveTree(FullPath(folder));  // what an earlier test run left
+        ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(FullPath(folder).c_str())) << folder;
         WindowAnswerer boxes(PressOnEveryBox(IDOK));
         EXPECT_EQ(0, Run(Archives(std::string(name) + ".exe"), folder)) << name;
         const std::vector<std::string> &texts = boxes.Stop();
@@ -36,6 +38,21 @@ TEST_F(ExtractionRunTest, PeerArchivesComeOutAsUnzipMakesThem)
         ExpectSameTree(Archives("expected\\" + std::string(name)), FullPath(folder), name);
     }
     Password = nullptr;
+}
+
+// A run takes the folders an earlier member of the same run probed or made
+// as there; the next run must not: here its folders were removed between.
+TEST_F(ExtractionRunTest, NextRunMakesTheFoldersAgain)
+{
+    for (int run = 1; run <= 2; run++) {
+        WindowAnswerer boxes(PressOnEveryBox(IDOK));
+        EXPECT_EQ(0, Run(Archives("folders.exe"), "again")) << "run " << run;
+        const std::vector<std::string> &texts = boxes.Stop();
+        EXPECT_TRUE(texts.empty()) << "run " << run << ": " << (texts.empty() ? "" : texts[0]);
+        ExpectSameTree(Archives("expected\\folders"), FullPath("again"), "run " + std::to_string(run));
+        RemoveTree(FullPath("again"));
+        ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(FullPath("again").c_str()));
+    }
 }
 
 TEST_F(ExtractionRunTest, PasswordsThatDoNotFitEndTheRun)

@@ -65,6 +65,18 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
             z.write(os.path.join(base, name))
     z.comment = bytes((i * 7) % 251 for i in range(65535))
 PY
+python3 - "$out/zips/folders.zip" <<'PY'
+import sys, zipfile
+# Members that go back and forth between folders, in this order: a folder
+# whose name begins the previous one's ("s" after "sub"), one that the
+# previous one's begins ("sub2"), a level up, a new branch three deep, back
+# into a folder made earlier, and the top.
+names = ["d/sub/one.txt", "d/s/two.txt", "d/sub2/three.txt", "d/four.txt", "e/f/g/five.txt",
+         "d/sub/six.txt", "top.txt"]
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for index, name in enumerate(names):
+        z.writestr(name, ("%s\n" % name) * (index + 1))
+PY
 cd "$out"
 
 # A temporary spanning marker "PK00" in front of the first record, put into
