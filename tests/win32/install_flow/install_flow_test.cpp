@@ -176,6 +176,28 @@ TEST(InstallFlow, LargeArchiveShowsTheMeterAtOnce)
     EXPECT_TRUE(run.Left().empty());
 }
 
+// An archive small in the file (its end record well before 512 KiB) but
+// large unpacked: the meter is left to the timer, whose first tick finds
+// less than a third written and shows it in place of the status line.
+TEST(InstallFlow, SmallArchiveOfMuchDataShowsTheMeterAfterTheFirstTick)
+{
+    InstallerRun run("zeros");
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+    HWND meter = GetDlgItem(dialog, ID_METER), status = GetDlgItem(dialog, ID_STATUS);
+    bool meter_seen = false, status_hidden_with_it = true;
+    while (run.program.Running() && !run.Reported()) {
+        if (IsWindowVisible(meter)) {
+            meter_seen = true;
+            status_hidden_with_it &= !IsWindowVisible(status);
+        }
+    }
+    EXPECT_TRUE(meter_seen);
+    EXPECT_TRUE(status_hidden_with_it);
+    EXPECT_EQ(0u, run.Exit());
+    EXPECT_TRUE(run.Left().empty());
+}
+
 // While the command runs, Cancel asks first; No goes on waiting, Yes stops
 // the wait and cleans up what the command does not hold.
 TEST(InstallFlow, CancelWhileTheCommandRunsAsksFirst)

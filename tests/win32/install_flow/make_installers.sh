@@ -15,6 +15,11 @@ printf 'l\xe9ame\r\n' >"$out/payload/docs/leame.txt"
 # Large enough that its end record lies past 512 KiB: the meter shows at once.
 cp -r "$out/payload/." "$out/large/"
 head -c 24000000 /dev/urandom >"$out/large/grande.bin"
+# Small in the file but large unpacked: the meter-delay timer's first tick
+# finds less than a third written and shows the meter.
+mkdir -p "$out/zeros"
+cp -r "$out/payload/." "$out/zeros/"
+head -c 60000000 /dev/zero >"$out/zeros/ceros.bin"
 
 build() {
     local name=$1 from=$2
@@ -34,3 +39,4 @@ build hidden "$payload" --command setup.exe --hidden
 build about "$payload" --command setup.exe --about 'Acerca de la prueba' --info-button
 build encrypted "$payload" --command setup.exe --password 'clave secreta'
 build large "$out/large" --command setup.exe
+build zeros "$out/zeros" --command setup.exe
