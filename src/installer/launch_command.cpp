@@ -20,19 +20,20 @@ constexpr size_t WAIT_FILE_BYTES = 260;
 constexpr UINT_PTR POLL_TIMER = 70;
 constexpr UINT POLL_PERIOD_MS = 10000;
 
-// The system's own text for a launch error.
+// The system's own text for a launch error; "Error N" when it has none.
 static void ReportSystemError(DWORD error)
 {
     char *text = nullptr;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
                    nullptr, error, LANG_USER_DEFAULT, reinterpret_cast<char *>(&text), 0, nullptr);
-    char fallback[32];
-    if (!text && !FormatString(fallback, sizeof fallback, "Error %lu", static_cast<unsigned long>(error)))
-        MessageBoxA(MainWindow, fallback, TEXT_CAPTION, MB_OK);
     if (text) {
         MessageBoxA(MainWindow, text, TEXT_CAPTION, MB_OK);
         LocalFree(text);
+        return;
     }
+    char fallback[32];
+    if (FormatString(fallback, sizeof fallback, "Error %lu", static_cast<unsigned long>(error)) == 0)
+        MessageBoxA(MainWindow, fallback, TEXT_CAPTION, MB_OK);
 }
 
 // The shell starts the command alone: its parameters are not passed.
