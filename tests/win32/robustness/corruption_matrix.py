@@ -16,7 +16,8 @@ and central records, the member data and the end record. ParameterBlock and
 header flips come twice: as they fall, which the self-check refuses, and
 with the self-check's CRC made right again, as a hostile author would, so
 that the damaged values reach the code that reads them. The undamaged
-installers run too, and must succeed.
+installers run too, and must succeed; so do a few hostile ones, made on
+purpose (see build_hostile).
 
 matrix_driver.exe runs every variant (see its header) and this script judges
 each run. A run passes when it ends in one of the program's own messages or
@@ -46,7 +47,7 @@ PB_BYTES = 60
 FLAG_SIGN_FRIENDLY = 1 << 11
 PASSWORD = "clave secreta"
 LIMIT_MS = 30000
-SAMPLE_SIZE = 14
+SAMPLE_SIZE = 16
 INTERNAL_ERROR = "Talvok internal error"
 REPORT_FILE = "TVSFX32.RPT"
 RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "resources")
@@ -111,6 +112,52 @@ def build_bases(args, work):
         path = os.path.join(work, "bases", name + ".exe")
         os.makedirs(os.path.dirname(path), exist_ok=True)
         run([args.tvsfx, "build", "--out", path] + common + source, env=env)
+        with open(path, "rb") as f:
+            made[name] = f.read()
+    return made
+
+
+def stored_zip(members):
+    """A stored zip of (name, bytes) in that order, names as given."""
+    import io
+    import zipfile
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w", zipfile.ZIP_STORED) as archive:
+        for name, data in members:
+            info = zipfile.ZipInfo(name, (2023, 11, 14, 22, 13, 20))
+            archive.writestr(info, data)
+    return bytearray(buffer.getvalue())
+
+
+def build_hostile(args, work, canary):
+    """Installers an attacker would write, put in byte for byte
+    (--verbatim): names that climb out of the temporary folder or name a
+    watched folder outright, and a member named twice whose second size
+    (2 GiB or more) points back at the first. Hidden, the program replaces
+    files without asking, so that size meets the extraction here; the
+    overwrite question's step over it is failure_test.cpp's."""
+    with open(args.fake_setup, "rb") as f:
+        setup = f.read()
+    archives = {
+        "climb": stored_zip([("setup.exe", setup), ("../../../canary/fuera.txt", b"fuera\r\n"),
+                             ("..\\..\\..\\canary\\fuera2.txt", b"fuera\r\n")]),
+        "absolute": stored_zip([("setup.exe", setup),
+                                (windows_path(os.path.join(canary, "absoluto.txt")), b"fuera\r\n")]),
+    }
+    twice = stored_zip([("setup.exe", setup), ("a.txt", b"primero\r\n"), ("a.txt", b"segundo\r\n")])
+    first = twice.find(b"a.txt") - 30  # the first local header: its name follows 30 fixed bytes
+    second = twice.find(b"PK\x03\x04", first + 4)
+    second_data = second + 30 + len("a.txt")
+    struct.pack_into("<I", twice, second + 18, (first - second_data) & 0xFFFFFFFF)
+    archives["step-back"] = twice
+    made = {}
+    for name, data in archives.items():
+        source = os.path.join(work, "zips", name + ".zip")
+        with open(source, "wb") as out:
+            out.write(data)
+        path = os.path.join(work, "bases", name + ".exe")
+        run([args.tvsfx, "build", "--out", path, "--quiet", "--arch", args.arch, "--hidden", "--command",
+             "setup.exe", "--from-zip", source, "--verbatim"])
         with open(path, "rb") as f:
             made[name] = f.read()
     return made
@@ -328,16 +375,20 @@ def main():
     work = os.path.abspath(args.out)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
+    canary = os.path.join(work, "canary")
     made = variants(build_bases(args, work))
+    made += [(f"hostile-{name}", "hostile", data) for name, data in build_hostile(args, work, canary).items()]
     if args.sample:
         # The intact installers, then a spread of the rest.
-        intact = [v for v in made if v[1] == "intact"]
-        rest = [v for v in made if v[1] != "intact"]
-        step = max(1, len(rest) // (SAMPLE_SIZE - 2))
-        made = intact[:2] + rest[step // 2::step][:SAMPLE_SIZE - 2]
+        # Two intact installers, the hostile ones, then a spread of the rest.
+        intact = [v for v in made if v[1] == "intact"][:2]
+        hostile = [v for v in made if v[1] == "hostile"]
+        rest = [v for v in made if v[1] not in ("intact", "hostile")]
+        spread = SAMPLE_SIZE - len(intact) - len(hostile)
+        step = max(1, len(rest) // spread)
+        made = intact + hostile + rest[step // 2::step][:spread]
 
     # Each variant in a folder of its own; a canary folder beside them.
-    canary = os.path.join(work, "canary")
     os.makedirs(canary)
     for i in range(3):
         with open(os.path.join(canary, f"canario{i}.txt"), "w") as out:
@@ -377,9 +428,9 @@ def main():
     if seen != len(made):
         failed.append(([f"{len(made) - seen} variants"], "not run", ["the driver reported fewer runs than listed"]))
 
-    columns = ["intact", "truncated", "truncated (image fitted)", "parameter block", "parameter block (CRC made right)", "header",
+    columns = ["intact", "hostile", "truncated", "truncated (image fitted)", "parameter block", "parameter block (CRC made right)", "header",
                "header (CRC made right)", "local", "data", "central", "end record"]
-    short = ["intact", "trunc", "trfit", "pb", "pb+crc", "hdr", "hdr+crc", "local", "data", "centr", "end"]
+    short = ["intact", "host", "trunc", "trfit", "pb", "pb+crc", "hdr", "hdr+crc", "local", "data", "centr", "end"]
     print(f"corruption matrix ({'sample' if args.sample else 'full'}): {seen} variants run, "
           f"{len(failed)} failed")
     print("  " + " ".join(f"{c:>6}" for c in short) + "  total  outcome")
