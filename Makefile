@@ -66,6 +66,10 @@ robustness: native
 	    --driver $(WIN64_DIR)/tests/win32/matrix_driver.exe --fake-setup $(WIN64_DIR)/tests/win32/fake_setup.exe \
 	    --wine-run scripts/wine-run.sh --wine-arch win64 --prefix $(abspath $(WIN64_DIR))/wineprefix \
 	    --out $(WIN64_DIR)/robustness
+	@python3 tests/win32/robustness/resource_limits.py --tvsfx $(NATIVE_DIR)/builder/tvsfx --arch x64 \
+	    --driver $(WIN64_DIR)/tests/win32/matrix_driver.exe --fake-setup $(WIN64_DIR)/tests/win32/fake_setup.exe \
+	    --wine-run scripts/wine-run.sh --wine-arch win64 --prefix $(abspath $(WIN64_DIR))/wineprefix \
+	    --out $(WIN64_DIR)/resource-limits
 
 # PNGs of the installer's windows under Xvfb, for a person to look at.
 screenshots: native

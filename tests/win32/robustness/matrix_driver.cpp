@@ -4,9 +4,10 @@
 //   matrix_driver.exe LIST RESULTS WATCHED...
 //
 // LIST holds one variant a line: name, installer path, password (may be
-// empty), time limit in ms, separated by tabs. Each installer is started
-// with TMP and TEMP pointing at an empty folder of its own (its path is the
-// installer's folder with ".tmp" appended); every box it shows is read,
+// empty), time limit in ms and, optionally, a temporary folder, separated by
+// tabs. Each installer is started with TMP and TEMP pointing at an empty
+// folder of its own (by default the installer's folder with ".tmp"
+// appended); every box it shows is read,
 // recorded and answered (OK; No to a question, so that the overwrite
 // question steps over; the password dialog gets the password once, Cancel
 // after, or when it stays open), and a run that outlives its limit is killed. Before and after
@@ -16,9 +17,11 @@
 // RESULTS gets one line a variant, tab-separated:
 //   name, "exited" or "killed", exit code, the boxes' texts joined by " | "
 //   (printable, see uiauto::Printable), the entries left in the temporary
-//   folder, the paths created, changed or removed in the watched trees.
+//   folder, the paths created, changed or removed in the watched trees,
+//   the run's time in ms and the program's peak working set in KiB.
 // Judging the lines is left to the script that reads them.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <fstream>
@@ -36,6 +39,7 @@ namespace {
 struct Variant {
     std::string name, installer, password;
     DWORD limit_ms;
+    std::string temp;  // empty: the installer's folder with ".tmp"
 };
 
 // A path's size and last write time, or "dir" for a folder.
@@ -123,7 +127,7 @@ std::string Answer(HWND box, const Variant &variant, bool &password_given)
 std::string Run(const Variant &variant, const std::vector<std::string> &watched)
 {
     const std::string own_folder = Folder(variant.installer);
-    const std::string temp = own_folder + ".tmp";
+    const std::string temp = variant.temp.empty() ? own_folder + ".tmp" : variant.temp;
     stub_test::RemoveTree(temp);
     CreateDirectoryA(temp.c_str(), nullptr);
     std::vector<std::string> roots = watched;
@@ -137,6 +141,8 @@ std::string Run(const Variant &variant, const std::vector<std::string> &watched)
     std::string boxes;
     std::string status = "exited";
     DWORD exit_code = 0;
+    const DWORD started = GetTickCount();
+    SIZE_T peak_bytes = 0;
     if (!program.Start(launch)) {
         status = "notstarted";
         boxes = uiauto::LastFailure();
@@ -152,6 +158,10 @@ std::string Run(const Variant &variant, const std::vector<std::string> &watched)
                 boxes += (boxes.empty() ? "" : " | ") + uiauto::Printable(Answer(window, variant, password_given));
                 (void)uiauto::WaitClosed(window, 2000);
             }
+            PROCESS_MEMORY_COUNTERS memory = {};
+            memory.cb = sizeof memory;
+            if (GetProcessMemoryInfo(program.Handle(), &memory, sizeof memory) && memory.PeakWorkingSetSize > peak_bytes)
+                peak_bytes = memory.PeakWorkingSetSize;
             Sleep(uiauto::POLL_INTERVAL_MS);
         }
         const DWORD left_ms = static_cast<LONG>(deadline - GetTickCount()) > 0 ? deadline - GetTickCount() : 1;
@@ -160,6 +170,7 @@ std::string Run(const Variant &variant, const std::vector<std::string> &watched)
             status = "killed";
         exit_code = result.exit_code;
     }
+    const DWORD elapsed_ms = GetTickCount() - started;
 
     Snapshot left_folders;
     ListTree(temp, left_folders);
@@ -168,6 +179,7 @@ std::string Run(const Variant &variant, const std::vector<std::string> &watched)
     line << variant.name << '\t' << status << '\t' << exit_code << '\t' << boxes << '\t' << left_folders.size() << '\t';
     for (size_t i = 0; i < changes.size(); i++)
         line << (i ? " " : "") << changes[i];
+    line << '\t' << elapsed_ms << '\t' << peak_bytes / 1024;
     stub_test::RemoveTree(temp);
     return line.str();
 }
@@ -196,6 +208,7 @@ int main(int argc, char **argv)
             !std::getline(fields, variant.password, '\t') || !std::getline(fields, limit, '\t'))
             continue;
         variant.limit_ms = static_cast<DWORD>(std::stoul(limit));
+        std::getline(fields, variant.temp, '\t');
         results << Run(variant, watched) << "\n" << std::flush;
         count++;
     }
