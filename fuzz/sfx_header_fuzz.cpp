@@ -35,10 +35,6 @@ void ReleaseTable(void *block) { std::free(block); }
 
 }  // namespace
 
-// The header's work areas are left to the end of the process when it is
-// refused, as the stub leaves them: not leaks worth reporting here.
-extern "C" const char *__asan_default_options() { return "detect_leaks=0"; }
-
 // The decoder's blocks, as start-up lends them (own_file.cpp): heap blocks of
 // their exact sizes.
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -74,7 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (AllocateRunBuffers())
         std::abort();
     RunStubCode(ReadHeader);
-    LocalFree(IntroText);
+    // A refused header leaves its work areas to the end of the process,
+    // as the stub does: that end is here.
+    ReleaseLocalBlocks();
     IntroText = nullptr;
     ReleaseRunBuffers();
     return 0;

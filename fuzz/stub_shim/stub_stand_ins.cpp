@@ -13,6 +13,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "archive/member_header.h"
 #include "archive/output_path.h"
@@ -30,6 +31,9 @@ const uint8_t *file_bytes;
 size_t file_size_bytes;
 int64_t file_position;
 std::jmp_buf run_end;
+// LocalAlloc blocks not yet freed: the stub leaves the release of what an
+// abort skipped over to the end of the process, which here is the input's.
+std::set<void *> local_blocks;
 
 [[noreturn]] void EndRun(StubOutcome outcome) { std::longjmp(run_end, static_cast<int>(outcome) + 1); }
 
@@ -85,11 +89,24 @@ LONG _llseek(HFILE, LONG offset, int origin)
 
 int lstrlenA(LPCSTR text) { return text ? static_cast<int>(std::strlen(text)) : 0; }
 
-HLOCAL LocalAlloc(UINT, size_t size_bytes) { return std::calloc(1, size_bytes ? size_bytes : 1); }
+HLOCAL LocalAlloc(UINT, size_t size_bytes)
+{
+    void *block = std::calloc(1, size_bytes ? size_bytes : 1);
+    local_blocks.insert(block);
+    return block;
+}
 HLOCAL LocalFree(HLOCAL block)
 {
+    local_blocks.erase(block);
     std::free(block);
     return nullptr;
+}
+
+void ReleaseLocalBlocks()
+{
+    for (void *block : local_blocks)
+        std::free(block);
+    local_blocks.clear();
 }
 HGLOBAL GlobalAlloc(UINT, size_t size_bytes) { return std::calloc(1, size_bytes ? size_bytes : 1); }
 void *GlobalLock(HGLOBAL block) { return block; }

@@ -22,4 +22,7 @@ extern OverwriteDecision OverwriteAnswer;
 // Runs code, catching the stub's aborts. GetModuleFileNameA answers
 // ModuleFileName.
 StubOutcome RunStubCode(void (*code)());
+
+// Frees every LocalAlloc block still live, as the end of the process would.
+void ReleaseLocalBlocks();
 extern const char *ModuleFileName;
