@@ -120,7 +120,9 @@ def build_bases(args, work):
 def stored_zip(members):
     """A stored zip of (name, bytes) in that order, names as given."""
     import io
+    import warnings
     import zipfile
+    warnings.filterwarnings("ignore", "Duplicate name", UserWarning)  # on purpose
     buffer = io.BytesIO()
     with zipfile.ZipFile(buffer, "w", zipfile.ZIP_STORED) as archive:
         for name, data in members:
@@ -329,7 +331,7 @@ def judge(fields, own_folder):
     """(outcome, failures) of one result line."""
     name, status, exit_code, boxes, left, changes = (fields + [""] * 6)[:6]
     texts = [unescape(t) for t in boxes.split(" | ")] if boxes else []
-    messages = [t for t in texts if not t.startswith("[password")]
+    messages = [t for t in texts if not t.startswith("[password") and not t.startswith("[main dialog")]
     internal = any(t.startswith(INTERNAL_ERROR) for t in messages)
     ids = [message_id(t) for t in messages]
     # The system's text for a failed launch is the one box not the program's own.

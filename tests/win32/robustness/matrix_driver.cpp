@@ -7,10 +7,13 @@
 // empty), time limit in ms and, optionally, a temporary folder, separated by
 // tabs. Each installer is started with TMP and TEMP pointing at an empty
 // folder of its own (by default the installer's folder with ".tmp"
-// appended); every box it shows is read,
-// recorded and answered (OK; No to a question, so that the overwrite
-// question steps over; the password dialog gets the password once, Cancel
-// after, or when it stays open), and a run that outlives its limit is killed. Before and after
+// appended); every box it shows is read, recorded and answered as a person
+// would go on: OK, Yes to a question (the introductory question, "has setup
+// finished?"), but No to the overwrite question (Yes/No/Cancel), so that the
+// member is stepped over; the password dialog gets the password once, Cancel
+// after or when it stays open. Should damage make the main dialog show, its
+// button 1 (Install, later Done) is pressed whenever it is enabled. And a
+// run that outlives its limit is killed. Before and after
 // each run the trees in WATCHED (and the installer's own folder) are
 // listed: every file with its size and write time, every folder.
 //
@@ -35,6 +38,9 @@
 #include "uiauto.h"
 
 namespace {
+
+constexpr int ID_MESSAGE = 101;  // the main dialog's text: only it has one
+constexpr DWORD MAIN_BUTTON_INTERVAL_MS = 500;
 
 struct Variant {
     std::string name, installer, password;
@@ -105,8 +111,7 @@ HWND FindEdit(HWND top)
     return nullptr;
 }
 
-// Answers one box: the password dialog gets the password (once), a message
-// box OK, a question No. The text recorded is the box's.
+// Answers one box (see the file's head). The text recorded is the box's.
 std::string Answer(HWND box, const Variant &variant, bool &password_given)
 {
     if (HWND edit = FindEdit(box)) {
@@ -119,8 +124,9 @@ std::string Answer(HWND box, const Variant &variant, bool &password_given)
         return "[password cancelled]";
     }
     const std::string text = uiauto::MessageBoxText(box);
-    if (!uiauto::PressButtonId(box, IDOK) && !uiauto::PressButtonId(box, IDNO))
-        (void)uiauto::PressButtonId(box, IDCANCEL);
+    const bool overwrite_question = GetDlgItem(box, IDCANCEL) && GetDlgItem(box, IDNO);
+    const int button = overwrite_question ? IDNO : GetDlgItem(box, IDYES) ? IDYES : GetDlgItem(box, IDOK) ? IDOK : IDCANCEL;
+    (void)uiauto::PressButtonId(box, button);
     return text;
 }
 
@@ -149,11 +155,24 @@ std::string Run(const Variant &variant, const std::vector<std::string> &watched)
     } else {
         const DWORD deadline = GetTickCount() + variant.limit_ms;
         std::set<HWND> answered;
+        std::set<std::string> main_buttons;
+        DWORD main_pressed_at = started - MAIN_BUTTON_INTERVAL_MS;
         bool password_given = false;
         while (program.Running() && static_cast<LONG>(deadline - GetTickCount()) > 0) {
             for (HWND window : program.Windows()) {
-                if (answered.count(window) || uiauto::ClassName(window) != "#32770" || GetDlgItem(window, 101))
+                if (answered.count(window) || uiauto::ClassName(window) != "#32770")
                     continue;
+                if (GetDlgItem(window, ID_MESSAGE)) {
+                    HWND button = GetDlgItem(window, IDOK);
+                    if (IsWindowEnabled(button) && GetTickCount() - main_pressed_at >= MAIN_BUTTON_INTERVAL_MS &&
+                        uiauto::PressButton(button)) {
+                        main_pressed_at = GetTickCount();
+                        if (main_buttons.insert(uiauto::WindowText(button)).second)
+                            boxes += (boxes.empty() ? "[main dialog: " : " | [main dialog: ") +
+                                     uiauto::Printable(uiauto::WindowText(button)) + "]";
+                    }
+                    continue;
+                }
                 answered.insert(window);
                 boxes += (boxes.empty() ? "" : " | ") + uiauto::Printable(Answer(window, variant, password_given));
                 (void)uiauto::WaitClosed(window, 2000);
