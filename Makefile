@@ -2,6 +2,8 @@
 #   make demo   build the stub and the tools, run a demo under Wine
 #   make test   build everything and run every test (native and under Wine)
 #   make bench  decoder, extraction, start-up and builder benchmarks (prints figures; not a test)
+#   make robustness  damaged installers under Wine (the corruption matrix)
+#               and the resource limits, on the 64-bit build
 #   make screenshots  PNGs of the installer's windows (build/native/screenshots)
 # Each target installs what is missing first (scripts/install-deps.sh).
 
@@ -12,7 +14,7 @@ WIN64_DIR  := $(BUILD)/win64
 FUZZ_DIR   := $(BUILD)/fuzz
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps native win32 win64 fuzz demo test bench screenshots clean
+.PHONY: all deps native win32 win64 fuzz demo test bench robustness screenshots clean
 
 all: native win32 win64
 
@@ -59,6 +61,18 @@ bench: native
 	@bash scripts/bench.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
 	@bash scripts/bench-extract.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
 	@bash scripts/bench-start.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
+
+# The corruption matrix in full (make test runs a sample of it), then the
+# resource limits with their measurements.
+robustness: native
+	@python3 tests/win32/robustness/corruption_matrix.py --tvsfx $(NATIVE_DIR)/builder/tvsfx --arch x64 \
+	    --driver $(WIN64_DIR)/tests/win32/matrix_driver.exe --fake-setup $(WIN64_DIR)/tests/win32/fake_setup.exe \
+	    --wine-run scripts/wine-run.sh --wine-arch win64 --prefix $(abspath $(WIN64_DIR))/wineprefix \
+	    --out $(WIN64_DIR)/robustness
+	@python3 tests/win32/robustness/resource_limits.py --tvsfx $(NATIVE_DIR)/builder/tvsfx --arch x64 \
+	    --driver $(WIN64_DIR)/tests/win32/matrix_driver.exe --fake-setup $(WIN64_DIR)/tests/win32/fake_setup.exe \
+	    --wine-run scripts/wine-run.sh --wine-arch win64 --prefix $(abspath $(WIN64_DIR))/wineprefix \
+	    --out $(WIN64_DIR)/resource-limits
 
 # PNGs of the installer's windows under Xvfb, for a person to look at.
 screenshots: native

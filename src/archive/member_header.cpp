@@ -38,9 +38,14 @@ static void ReadFixed(uint8_t *buffer, size_t count_bytes, int read_error)
         ReportReadError(read_error);
 }
 
+// Steps forward only: a member size of 2 GiB or more is negative as a LONG,
+// and a step back would send the walk over records it has already met, as
+// often as the archive likes. Such a step stays where it is; the next
+// signature is then read from the member's data and refused.
 static void SkipBytes(LONG count_bytes)
 {
-    _llseek(ArchiveFile, count_bytes, FILE_CURRENT);
+    if (count_bytes > 0)
+        _llseek(ArchiveFile, count_bytes, FILE_CURRENT);
 }
 
 // Reads a name of name_bytes into MemberPath; over the limit ends the run

@@ -23,6 +23,7 @@
 #include "startup/parameter_block_data.h"
 #include "startup/run_state.h"
 #include "support/test_files.h"
+#include "uiauto.h"
 
 namespace {
 
@@ -276,6 +277,33 @@ TEST_F(FailureTest, OverwriteQuestionAnswers)
         EXPECT_EQ(c.replaced ? original : "cambiado", ReadWholeFile(folder + "\\leeme.txt")) << c.label;
         RemoveTree(folder);
     }
+}
+
+// A member named a second time with a size of 2 GiB or more, stepped over
+// at the overwrite question: the walk goes on from its data, which is no
+// record, and never back to the first member (which would ask again, for as
+// long as the answer is No). After a second question the answer is Cancel.
+TEST_F(FailureTest, SteppingOverAHugeSizeNeverGoesBack)
+{
+    const std::string installer = Archives("failures\\step-back.exe");
+    const std::string folder = FullPath("step-back");
+    RemoveTree(folder);
+    OverwriteWithoutAsking = 0;
+    ASSERT_TRUE(TakeOver(installer));
+    int boxes_seen = 0;
+    WindowAnswerer boxes([&](HWND box) {
+        const std::string text = uiauto::MessageBoxText(box);
+        const int button = GetDlgItem(box, IDNO) ? (++boxes_seen == 1 ? IDNO : IDCANCEL) : IDOK;
+        (void)uiauto::PressButtonId(box, button);
+        return text;
+    });
+    const int result = ExtractInto(folder);
+    const std::vector<std::string> texts = boxes.Stop();
+    EXPECT_EQ(2, result);
+    ASSERT_EQ(2u, texts.size());
+    EXPECT_EQ(Format(MSG_OVERWRITE_QUESTION, (folder + "\\dos.txt").c_str()), texts[0]);
+    EXPECT_EQ(Message(MSG_BAD_ZIP_HEADER), texts[1]);
+    RemoveTree(folder);
 }
 
 // A key or a click on the main window while a member of many chunks is

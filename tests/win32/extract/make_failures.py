@@ -147,6 +147,15 @@ def failures():
     middle = data_start(0) + len(deflate(TEXT)) // 2
     damaged[middle:middle + 6] = bytes(b ^ 0x5A for b in damaged[middle:middle + 6])
     cases["broken-deflate"] = bytes(damaged)
+    # A name met twice, the second time with a size of 2 GiB or more: stepping
+    # over it (the overwrite question answered No) must not go back to the
+    # first, which would ask again, and again.
+    twice = [Member(b"dos.txt", SMALL, method=0), Member(b"dos.txt", SMALL, method=0)]
+    step_back, twice_at = archive(twice)
+    second_data = twice_at["local"][1] + 30 + len(b"dos.txt")
+    step_back = bytearray(step_back)
+    struct.pack_into("<I", step_back, twice_at["local"][1] + 18, (twice_at["local"][0] - second_data) & 0xFFFFFFFF)
+    cases["step-back"] = bytes(step_back)
     # Names that would write outside the target folder: one ahead of a
     # sound member, so that nothing of the archive may be written.
     for label, name in [("parent", b"../fuera.txt"), ("inner-parent", b"docs/../../fuera.txt"),

@@ -1,0 +1,28 @@
+// The fuzz targets' side of the stand-ins (see windows.h here): the
+// in-memory file that ArchiveFile reads, and how a run of the stub's code
+// ended. Every way the stub ends a run (a message box and abort, a read
+// error, the header-corrupt abort, an internal error) jumps back to
+// RunStubCode with its own outcome.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "archive/output_path.h"
+
+enum class StubOutcome { Finished, ErrorMessage, ReadError, HeaderCorrupt, InternalError };
+
+// The bytes _lread and _llseek see through ArchiveFile; the position starts at 0.
+void SetArchiveBytes(const uint8_t *bytes, size_t count_bytes);
+int64_t ArchivePosition();
+
+// DecideOverwrite's answer (Extract unless set).
+extern OverwriteDecision OverwriteAnswer;
+
+// Runs code, catching the stub's aborts. GetModuleFileNameA answers
+// ModuleFileName.
+StubOutcome RunStubCode(void (*code)());
+
+// Frees every LocalAlloc block still live, as the end of the process would.
+void ReleaseLocalBlocks();
+extern const char *ModuleFileName;
