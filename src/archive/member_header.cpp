@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "archive/disk_volume.h"
 #include "archive/member_record.h"
 #include "archive/output_path.h"
 #include "archive/read_error_codes.h"
@@ -84,6 +85,32 @@ static void DecodeLocalHeader(const uint8_t *fixed)
     BeginMemberInput(static_cast<int32_t>(CurrentMember.CompressedBytes));
 }
 
+// Reads a local header's fixed part. On a spanned archive a file that ends
+// first sends the read to the start of the next disk's file; the bytes read
+// here are not joined to those, so a header is never split between disks.
+static void ReadLocalFixed(uint8_t *fixed)
+{
+    if (!SpannedFlag) {
+        ReadFixed(fixed, LOCAL_FIXED_BYTES, READ_ERROR_LOCAL_HEADER);
+        return;
+    }
+    if (_lread(ArchiveFile, fixed, LOCAL_FIXED_BYTES) == LOCAL_FIXED_BYTES)
+        return;
+    OpenDisk(static_cast<uint16_t>(CurrentDisk + 1), VolumeNaming());
+    ReadFixed(fixed, LOCAL_FIXED_BYTES, READ_ERROR_LOCAL_HEADER_NEXT_DISK);
+}
+
+// Steps over the current member's data, from disk to disk on a spanned archive.
+static void SkipMemberData()
+{
+    if (!SpannedFlag) {
+        SkipBytes(static_cast<LONG>(CurrentMember.CompressedBytes));
+        return;
+    }
+    while (SkipSpannedData() != 0) {
+    }
+}
+
 static void CopyNameToOutputPath()
 {
     if (CopyString(OutputPath, sizeof OutputPath, MemberPath))
@@ -105,7 +132,7 @@ static void ProcessFileEntry()
     BuildOutputPath();
     CreateFolders();
     if (DecideOverwrite() == OverwriteDecision::StepOver) {
-        SkipBytes(static_cast<LONG>(CurrentMember.CompressedBytes));
+        SkipMemberData();
         return;
     }
     if (CurrentMember.Flags & ZIP_FLAG_ENCRYPTED)
@@ -116,7 +143,7 @@ static void ProcessFileEntry()
 void ProcessMember()
 {
     uint8_t record[LOCAL_HEADER_BYTES];
-    ReadFixed(record + ZIP_SIGNATURE_BYTES, LOCAL_FIXED_BYTES, READ_ERROR_LOCAL_HEADER);
+    ReadLocalFixed(record + ZIP_SIGNATURE_BYTES);
     DecodeLocalHeader(record + ZIP_SIGNATURE_BYTES);
     ReadName(CurrentMember.NameBytes);
     SkipBytes(CurrentMember.ExtraBytes);

@@ -49,6 +49,12 @@ enum InternalErrorPlace {
     PLACE_FOLDER_ERROR_FULL = 1191,
     PLACE_OVERWRITE_QUESTION = 1230,     // StringId 25 with OutputPath into its 320 bytes
 
+    // Disk volumes of a spanned archive.
+    PLACE_DISK_ROOT = 2401,              // the drive root and its backslash into 8 bytes
+    PLACE_DISK_FILE_NAME = 2402,         // OwnPath with ".EXE" or ".ZIP" into 261 bytes
+    PLACE_DISK_PROMPT_TEXT = 2403,       // StringId 1, 2 or 4 into FormatBuffer
+    PLACE_DISK_PROMPT_FULL = 2404,
+
     // Installer mode: texts built for the command and the dialog's questions.
     PLACE_COMMAND_LINE = 5201,           // the command and its parameters into 739 bytes
     PLACE_LAUNCH_ERROR = 5202,           // StringId 23 with the shell's result and the command

@@ -1,5 +1,6 @@
 #include "startup/own_file.h"
 
+#include "archive/disk_volume.h"
 #include "archive/zip_records.h"
 #include "extract/crc32.h"
 #include "extract/inflate/stream_buffers.h"
@@ -85,6 +86,12 @@ void PrepareDecoder()
     InitialiseStreams(LOCAL_HEAP_TABLES, WindowBlock, InputBlock, OutputBlock);
 }
 
+void ReadArchiveFlags()
+{
+    SpannedFlag = (ParameterFlags() & FLAG_SPANNED) != 0;
+    ExeVolumeFlag = (ParameterFlags() & FLAG_EXE_VOLUMES) != 0;
+}
+
 void Initialise()
 {
     AssembleSignatures();
@@ -95,12 +102,13 @@ void Initialise()
     uint32_t expected_crc = ParameterField32(PB_CRC);
     if (expected_crc != 0)
         SelfCheck(ParameterField32(PB_FIRST_LOCAL_HEADER), expected_crc);
-    SpannedFlag = (ParameterFlags() & FLAG_SPANNED) != 0;
-    ExeVolumeFlag = (ParameterFlags() & FLAG_EXE_VOLUMES) != 0;
+    ReadArchiveFlags();
     PrepareDecoder();
     UnpackMessageTable();
-    // Spanned archives (their disk 1 is opened here) arrive with the disk
-    // module; until then a spanned build reads its header from this file.
+    // A spanned archive's header is read from disk 1, which holds the
+    // program itself: asked for here when another disk is in the drive.
+    if (SpannedFlag)
+        OpenDisk(1, DiskNaming::Exe);
     ReadHeader();
     if (!SpannedFlag && ParameterField32(PB_END_RECORD) != 0)
         EndRecordCheck();

@@ -26,6 +26,10 @@ void AssembleSignatures();
 
 void Initialise();
 
+// Sets SpannedFlag and ExeVolumeFlag from the ParameterBlock's flags word;
+// a step of Initialise, and of a test that takes over an installer's block.
+void ReadArchiveFlags();
+
 // Allocates the decoder's window and the input and output buffers and hands
 // them to the decoder (InitialiseStreams) with table memory from the local
 // heap and an out-of-memory report that shows an error box and aborts to the

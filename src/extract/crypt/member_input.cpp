@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "archive/disk_volume.h"
 #include "archive/member_header.h"
 #include "archive/member_record.h"
 #include "archive/read_error_codes.h"
@@ -25,10 +26,20 @@ int32_t RefillInput()
     const UINT wanted_bytes = InputRemaining < static_cast<int32_t>(IO_CHUNK_BYTES)
                                   ? static_cast<UINT>(InputRemaining)
                                   : IO_CHUNK_BYTES;
-    const UINT count = _lread(ArchiveFile, Stream.InputBuffer, wanted_bytes);
+    UINT count = _lread(ArchiveFile, Stream.InputBuffer, wanted_bytes);
+    // On a spanned archive a disk's file that ends first continues on the
+    // next disk: what this one gave is the chunk, or, when it gave nothing,
+    // whatever the next one gives (the next refill reads on from there).
+    if (SpannedFlag && count != HFILE_ERROR && count != wanted_bytes) {
+        OpenDisk(static_cast<uint16_t>(CurrentDisk + 1), VolumeNaming());
+        if (count == 0)
+            count = _lread(ArchiveFile, Stream.InputBuffer, wanted_bytes);
+        if (count == 0)
+            ReportReadError(READ_ERROR_MEMBER_DATA);
+    }
     // A member whose data would end past the archive's end is a short read
     // here, never a read past the buffer.
-    if (count != wanted_bytes)
+    if (count == HFILE_ERROR || (!SpannedFlag && count != wanted_bytes))
         ReportReadError(READ_ERROR_MEMBER_DATA);
     Stream.InputCursor = Stream.InputBuffer;
     if (MemberRecord.flags & MEMBER_ENCRYPTED)

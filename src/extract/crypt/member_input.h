@@ -12,9 +12,13 @@ constexpr int PASSWORD_MAX_CHARS = 99;  // a longer password fails every member
 // The decoder's input hook: reads the member's next chunk (at most
 // IO_CHUNK_BYTES, never past InputRemaining) into the input buffer,
 // decrypting it when the member is encrypted. The buffer is not cleared
-// first: a short read ends the run, so no byte past the count is ever taken. Returns the count and leaves
-// InputAvailable at count - 1; 0 when the member has no bytes left. A read
-// that comes up short ends the run with read-error code 2.
+// first: no byte past the count is ever taken. Returns the count and leaves
+// InputAvailable at count - 1; 0 when the member has no bytes left. On a
+// spanned archive a read that comes up short at the end of a disk's file
+// asks for the next disk (OpenDisk) and the chunk is what was read, or what
+// the next disk gives when this one gave nothing; a read that fails, a short
+// read of a single file and an empty next disk end the run with read-error
+// code 2.
 int32_t RefillInput();
 
 // For an encrypted member positioned at its data: 0 when the password

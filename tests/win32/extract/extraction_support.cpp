@@ -88,6 +88,7 @@ bool ExtractionRunTest::TakeOver(const std::string &installer)
     if (block == std::string::npos)
         return false;
     CopyMemory(ParameterBlock, content.data() + block, PARAMETER_BLOCK_BYTES);
+    ReadArchiveFlags();
     if (ArchiveFile != HFILE_ERROR)
         _lclose(ArchiveFile);
     ArchiveFile = _lopen(installer.c_str(), OF_SHARE_DENY_WRITE);

@@ -87,6 +87,16 @@ mkdir -p expected/marker
 unzip -q -d expected/marker zips/stored.zip
 "$tvsfx" build --quiet --arch "$arch" --out marker.exe --from-zip marker.zip --verbatim
 
+# Archives spanned over three disks (make_disk_set.py): deflated members
+# cut inside a member's data and before the central directory, with ".ZIP"
+# naming; stored members cut right after one member's data and right before
+# another's, with ".EXE" naming.
+mkdir -p span/zip span/exe
+"$tvsfx" build --quiet --arch "$arch" --out span/zip.exe --from-zip zips/best.zip --flags 0x1000
+python3 "$here/make_disk_set.py" span/zip.exe span/zip zip mid:0:1000 central
+"$tvsfx" build --quiet --arch "$arch" --out span/exe.exe --from-zip zips/stored.zip --flags 0x9000
+python3 "$here/make_disk_set.py" span/exe.exe span/exe exe end:1 start:2
+
 python3 "$here/make_failures.py" "$out"
 for zip_file in failures/*.zip; do
     "$tvsfx" build --quiet --arch "$arch" --out "failures/$(basename "$zip_file" .zip).exe" \
