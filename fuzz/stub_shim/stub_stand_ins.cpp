@@ -15,6 +15,7 @@
 #include <cstring>
 #include <set>
 
+#include "archive/disk_volume.h"
 #include "archive/member_header.h"
 #include "archive/output_path.h"
 #include "archive/read_error_codes.h"
@@ -40,6 +41,17 @@ std::set<void *> local_blocks;
 }  // namespace
 
 HFILE ArchiveFile = 3;
+
+// The fuzzed archives lie in one file: the disk paths are never taken. Were
+// one taken, the run ends as a short read would.
+int SpannedFlag;
+uint16_t CurrentDisk = 1;
+DiskNaming VolumeNaming() { return DiskNaming::Exe; }
+void OpenDisk(uint16_t, DiskNaming) { EndRun(StubOutcome::ReadError); }
+int32_t SkipSpannedData()
+{
+    EndRun(StubOutcome::ReadError);
+}
 const char *ModuleFileName = "C:\\instaladores\\setup.exe";
 char OutputPath[PATH_BUFFER_BYTES];
 
