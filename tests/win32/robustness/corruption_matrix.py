@@ -386,9 +386,14 @@ def main():
         intact = [v for v in made if v[1] == "intact"][:2]
         hostile = [v for v in made if v[1] == "hostile"]
         rest = [v for v in made if v[1] not in ("intact", "hostile")]
-        spread = SAMPLE_SIZE - len(intact) - len(hostile)
-        step = max(1, len(rest) // spread)
-        made = intact + hostile + rest[step // 2::step][:spread]
+        by_kind = collections.OrderedDict()
+        for variant in rest:
+            by_kind.setdefault(variant[1], []).append(variant)
+        # An even share of every kind of damage, each from the middle of its stretch.
+        per_kind = max(1, (SAMPLE_SIZE - len(intact) - len(hostile)) // len(by_kind))
+        spread = [group[int((j + 0.5) * len(group) / per_kind)]
+                  for group in by_kind.values() for j in range(min(per_kind, len(group)))]
+        made = intact + hostile + spread
 
     # Each variant in a folder of its own; a canary folder beside them.
     os.makedirs(canary)
