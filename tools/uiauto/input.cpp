@@ -134,12 +134,23 @@ static UINT VirtualKey(Key key)
 
 bool PressKey(HWND top, Key key)
 {
-    HWND target = KeyTarget(top);
     UINT vk = VirtualKey(key);
     LPARAM key_data = 1 | (LPARAM)MapVirtualKeyA(vk, MAPVK_VK_TO_VSC) << 16;
-    if (!PostMessageA(target, WM_KEYDOWN, vk, key_data) ||
-        !PostMessageA(target, WM_KEYUP, vk, key_data | KEY_UP_FLAGS)) {
-        RecordFailure("PressKey: cannot post to " + Named(target));
+    // The focused control can be gone by the time the key is posted (a
+    // window still setting itself up moves its focus): then the key goes to
+    // wherever the focus is now.
+    HWND target = KeyTarget(top);
+    const DWORD deadline = GetTickCount() + MESSAGE_TIMEOUT_MS;
+    while (!PostMessageA(target, WM_KEYDOWN, vk, key_data)) {
+        if (!IsWindow(top) || static_cast<LONG>(deadline - GetTickCount()) <= 0) {
+            RecordFailure("PressKey: cannot post to " + Named(target));
+            return false;
+        }
+        Sleep(POLL_INTERVAL_MS);
+        target = KeyTarget(top);
+    }
+    if (!PostMessageA(target, WM_KEYUP, vk, key_data | KEY_UP_FLAGS)) {
+        RecordFailure("PressKey: cannot post the key's release to " + Named(target));
         return false;
     }
     if (key == Key::Tab && !WaitFocusMoved(top, target)) {
