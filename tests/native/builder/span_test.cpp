@@ -1,5 +1,5 @@
 // tvsfx build --span and tvsfx verify of a disk set: the disks' sizes, files
-// and labels; the disks joined back walk like one installer, with every cut
+// and labels; disk 1's program loadable (its sections within its file); the disks joined back walk like one installer, with every cut
 // between records or inside member data (checked here by the tests' own
 // walker, not the builder's); verify passes a sound set and reports disks
 // missing or out of order; refusals of sizes that cannot work.
@@ -77,6 +77,9 @@ TEST_F(Span, DisksHoldTheInstallerCutBetweenRecords)
         const bool exe = std::string(c.naming) == "exe";
         std::vector<uint8_t> image = ReadBytes(folders[0] + "/INSTALL.EXE");
         const ParameterView block = ParseParameterBlock(image);
+        // The program on disk 1 must load: no section reaches past its file.
+        for (const PeSection &section : ParsePe(image).sections)
+            EXPECT_LE(section.raw_offset + section.raw_size, image.size()) << c.naming << ": " << section.name;
         EXPECT_EQ(exe ? 0x9000u : 0x1000u, block.flags & 0x9000u) << c.naming;
         std::vector<size_t> cuts;
         for (size_t index = 0; index < folders.size(); index++) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/removable_drive.h"
 #include "support/test_files.h"
 #include "uiauto.h"
 
@@ -66,7 +67,12 @@ public:
         launch.env = {"TMP=" + temp_, "TALVOK_REPORT=" + report_, "TALVOK_RELEASE=" + release_};
         return program.Start(launch);
     }
-    std::string Installer() const { return std::string(TALVOK_FLOW_DIR) + "\\" + name_ + ".exe"; }
+    std::string Installer() const
+    {
+        return installer_.empty() ? std::string(TALVOK_FLOW_DIR) + "\\" + name_ + ".exe" : installer_;
+    }
+    // Runs the installer from this path instead of the one its name gives.
+    void RunFrom(const std::string &installer) { installer_ = installer; }
     // Starts the installer and waits for its main dialog; with install,
     // presses Install too. nullptr when any step fails.
     HWND Open(bool install = false)
@@ -134,7 +140,7 @@ public:
     uiauto::Process program;
 
 private:
-    std::string name_, temp_, report_, release_;
+    std::string name_, temp_, report_, release_, installer_;
 };
 
 bool Press(HWND window, int id) { return uiauto::PressButtonId(window, id); }
@@ -384,3 +390,28 @@ TEST(InstallFlow, EncryptedInstallerAsksForThePassword)
 }
 
 }  // namespace
+
+// A disk set started from the removable drive A:, disk 1 in it: the run asks
+// for disk 2 once disk 1's data ends, the disk is changed in the drive, OK
+// goes on, and the command runs with every file extracted.
+TEST(InstallFlow, SpannedInstallerAsksForTheNextDisk)
+{
+    RemovableDrive drive('a');
+    const std::string set = std::string(TALVOK_FLOW_DIR) + "\\span\\";
+    ASSERT_TRUE(drive.Insert(set + "disk1"));
+    InstallerRun run("span");
+    run.RunFrom("A:\\INSTALL.EXE");
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+    HWND box = run.Box(dialog);
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    EXPECT_EQ("Introduzca el disco 2 en la unidad A:.", uiauto::MessageBoxText(box));
+    ASSERT_TRUE(drive.Insert(set + "disk2"));
+    ASSERT_TRUE(Press(box, IDOK));
+    auto report = run.Report();
+    EXPECT_EQ(0u, run.Exit());
+    ASSERT_EQ(1u, report["folder"].size()) << run.program.Dump();
+    EXPECT_EQ(run.TempFolder(0), report["folder"][0]);
+    EXPECT_EQ((std::vector<std::string>{"docs\\leame.txt", "holder.exe", "setup.exe"}), report["file"]);
+    EXPECT_TRUE(run.Left().empty()) << "the temporary folder is removed";
+}
