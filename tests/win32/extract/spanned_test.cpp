@@ -194,6 +194,21 @@ std::string Relabelled(const std::string &disk, const std::string &name, const s
     return folder;
 }
 
+// The file each disk is read from: the program's path with its extension
+// replaced, or with one added where its file name has none.
+TEST_F(SpannedTest, ProgramPathWithoutExtensionGetsOne)
+{
+    const std::string folder = FullPath("span-no-extension");
+    RemoveTree(folder);
+    ASSERT_TRUE(Start("zip"));
+    lstrcpynA(OwnPath, "A:\\INSTALL", sizeof OwnPath);
+    WindowAnswerer boxes(WholeSet("zip"));
+    EXPECT_EQ(0, ExtractInto(folder));
+    EXPECT_EQ((std::vector<std::string>{InsertDisk(2), InsertDisk(3)}), boxes.Stop());
+    ExpectSameTree(Archives("expected\\best"), folder, "A:\\INSTALL");
+    RemoveTree(folder);
+}
+
 // The prompts when disk 2 is wanted and something else is in the drive.
 TEST_F(SpannedTest, PromptsForTheWantedDisk)
 {
