@@ -415,3 +415,41 @@ TEST(InstallFlow, SpannedInstallerAsksForTheNextDisk)
     EXPECT_EQ((std::vector<std::string>{"docs\\leame.txt", "holder.exe", "setup.exe"}), report["file"]);
     EXPECT_TRUE(run.Left().empty()) << "the temporary folder is removed";
 }
+
+// At start-up the program reads its header from disk 1, asking for it by
+// its label: a disk 1 without one gives the label prompt before the dialog;
+// Ignore takes it as disk 1 and the dialog opens, Abort ends the program.
+TEST(InstallFlow, SpannedInstallerChecksDiskOneAtStart)
+{
+    const std::string unlabelled = FullPath("span-unlabelled-disk1");
+    RemoveTree(unlabelled);
+    CreateDirectoryA(unlabelled.c_str(), nullptr);
+    const std::string disk1 = std::string(TALVOK_FLOW_DIR) + "\\span\\disk1\\";
+    ASSERT_TRUE(CopyTo(disk1 + "INSTALL.EXE", unlabelled + "\\INSTALL.EXE"));
+    ASSERT_TRUE(CopyTo(disk1 + "INSTALL.ZIP", unlabelled + "\\INSTALL.ZIP"));
+    RemovableDrive drive('a');
+    ASSERT_TRUE(drive.Insert(unlabelled));
+    const struct {
+        const char *label;
+        int button;
+        bool dialog;
+    } cases[] = {{"Ignore", IDIGNORE, true}, {"Abort", IDABORT, false}};
+    for (const auto &c : cases) {
+        InstallerRun run(std::string("span-start-") + c.label);
+        run.RunFrom("A:\\INSTALL.EXE");
+        ASSERT_TRUE(run.Start()) << c.label << uiauto::LastFailure();
+        HWND box = run.Box();
+        ASSERT_NE(nullptr, box) << c.label << run.program.Dump();
+        EXPECT_EQ("Falta el disco de la unidad\no su etiqueta es incorrecta.\nIntroduzca el disco n\xFAmero 1.",
+                  uiauto::MessageBoxText(box)) << c.label;
+        ASSERT_TRUE(Press(box, c.button)) << c.label;
+        if (c.dialog) {
+            HWND dialog = run.Dialog();
+            ASSERT_NE(nullptr, dialog) << c.label << run.program.Dump();
+            EXPECT_TRUE(Press(dialog, IDCANCEL)) << c.label;
+        }
+        EXPECT_EQ(0u, run.Exit()) << c.label;
+    }
+    drive.Eject();
+    RemoveTree(unlabelled);
+}
