@@ -4,6 +4,7 @@
 #include "archive/zip_records.h"
 #include "build_error.h"
 #include "deflate_compressor.h"
+#include "disk_set.h"
 #include "embedded_stub.h"
 #include "flag_switches.h"
 #include "folder_zipper.h"
@@ -198,6 +199,28 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
                 result.first_local_header);
 }
 
+// The installer cut into a disk set beside --out (disk_set.h), and its summary.
+void WriteSpannedSet(const Options &options, const BuildResult &result)
+{
+    const size_t slash = options.out_path.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? "." : options.out_path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? options.out_path : options.out_path.substr(slash + 1);
+    const std::vector<Disk> disks = LayOutDisks(result.image, result.first_local_header,
+                                                (result.flags & FLAG_EXE_VOLUMES) != 0, options.span_bytes, name);
+    WriteDiskSet(folder, disks);
+    if (options.quiet)
+        return;
+    std::printf("tvsfx: wrote a set of %zu disks of at most %llu bytes in %s (flags 0x%08X%s)\n", disks.size(),
+                static_cast<unsigned long long>(options.span_bytes), folder.c_str(), result.flags,
+                FlagNames(result.flags).c_str());
+    for (size_t index = 0; index < disks.size(); index++) {
+        std::printf("  disk%-3zu label \"%s\"", index + 1, disks[index].label.c_str());
+        for (const DiskFile &file : disks[index].files)
+            std::printf("  %s %zu bytes", file.name.c_str(), file.bytes.size());
+        std::printf("\n");
+    }
+}
+
 }  // namespace
 
 uint32_t ResolveFlags(const Options &options, bool payload_encrypted)
@@ -254,12 +277,18 @@ int RunBuild(const Options &options)
             request.texts.fields[field] = ToAnsi(*options.texts[field], options.codepage, HeaderFieldOptions[field]);
     request.flags = ResolveFlags(options, request.verbatim ? request.verbatim->scan.encrypted
                                                            : HasEncryptedMember(request.archive));
+    if (options.span_bytes)
+        request.flags |= FLAG_SPANNED;
     request.wait_name = WaitName(options);
     if (!options.texts[HEADER_INFO_TEXT])
         request.texts.fields[HEADER_INFO_TEXT] = OptionLine(request.flags, request.texts.fields[HEADER_RUN_COMMAND]);
     request.field_bounds = options.unchecked_fields ? FieldBounds::Unchecked : FieldBounds::Checked;
 
     const BuildResult result = BuildInstaller(request);
+    if (options.span_bytes) {
+        WriteSpannedSet(options, result);
+        return 0;
+    }
     WriteOutputFile(options.out_path, result.image);
     if (!options.quiet)
         PrintSummary(options, result, stub_bytes, notes);

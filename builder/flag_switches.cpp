@@ -11,6 +11,8 @@ const FlagSwitch FlagSwitches[] = {
     {"sign-friendly", FLAG_SIGN_FRIENDLY,
      "leave the PE headers out of the self-check, so the result can be signed afterwards (bit 11)"},
     {"info-button", FLAG_INFO_BUTTON, "the dialog's extra button reads \"&Info...\" (bit 13)"},
+    {"exe-volumes", FLAG_EXE_VOLUMES,
+     "with --span: the disks after the first carry NAME.EXE rather than NAME.ZIP (bit 15)"},
     {"shell-install", FLAG_SHELL_INSTALL,
      "start the command through the shell verb \"Install\", without parameters (bits 16 and 17)"},
     {"title-caption", FLAG_TITLE_CAPTION, "the dialog's caption is the title (bit 18)"},
@@ -35,7 +37,6 @@ const BitName DerivedBits[] = {
     {FLAG_WAIT_FOR_NAMED, "wait-name"},
     {FLAG_HAS_TITLE, "title"},
     {FLAG_SPANNED, "spanned"},
-    {FLAG_EXE_VOLUMES, "exe-volumes"},
 };
 
 }  // namespace

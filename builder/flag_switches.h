@@ -1,9 +1,8 @@
 // The named switches for the bits of the ParameterBlock's flags word: one
 // table that the command-line parser, --help and the option line in the
 // header's info text all read, so that a switch cannot exist in one of them
-// and be missing from another. The bits for spanned archives (12, 15) have
-// no switch: this builder writes single-file archives only, so they can only
-// be set through --flags.
+// and be missing from another. Bit 12 (spanned) has no switch: --span sets
+// it when it writes a disk set.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +20,6 @@ extern const unsigned FLAG_SWITCH_COUNT;
 
 // The flags word by name, lowest bit first: the switches' names (a switch
 // whose bits another set switch includes is left out), "wait-name" (bit 2),
-// "title" (bit 4), "spanned" (bit 12), "exe-volumes" (bit 15) for the bits
+// "title" (bit 4) and "spanned" (bit 12) for the bits
 // without a switch, and "bit N" for bits that mean nothing to the stub.
 std::vector<std::string> FlagWordNames(uint32_t flags);

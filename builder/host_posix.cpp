@@ -32,6 +32,14 @@ bool QueryEntry(const std::string &path, EntryInfo &info, std::string &error)
     return true;
 }
 
+bool MakeFolder(const std::string &folder, std::string &error)
+{
+    if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST)
+        return true;
+    error = std::strerror(errno);
+    return false;
+}
+
 bool ListFolder(const std::string &folder, std::vector<std::string> &names, std::string &error)
 {
     std::unique_ptr<DIR, int (*)(DIR *)> directory(opendir(folder.c_str()), closedir);

@@ -38,6 +38,9 @@ struct EntryInfo {
 // The names in folder ("." and ".." left out), in no particular order.
 [[nodiscard]] bool ListFolder(const std::string &folder, std::vector<std::string> &names, std::string &error);
 
+// Makes folder (its parent must exist); true also when it is there already.
+[[nodiscard]] bool MakeFolder(const std::string &folder, std::string &error);
+
 // The whole file; false when it cannot be opened or read.
 [[nodiscard]] bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error);
 

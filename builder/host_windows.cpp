@@ -93,6 +93,14 @@ bool QueryEntry(const std::string &path, EntryInfo &info, std::string &error)
     return true;
 }
 
+bool MakeFolder(const std::string &folder, std::string &error)
+{
+    if (CreateDirectoryW(Wide(folder).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return true;
+    error = SystemMessage(GetLastError());
+    return false;
+}
+
 bool ListFolder(const std::string &folder, std::vector<std::string> &names, std::string &error)
 {
     WIN32_FIND_DATAW found;

@@ -9,7 +9,7 @@ namespace {
 {
     const char *usage = command == "info"
                             ? "usage: tvsfx info FILE [--json] [--codepage CP]"
-                            : "usage: tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]";
+                            : "usage: tvsfx verify FILE|DISK1 DISK2... [--password P | --password-file F] [--codepage CP] [--quiet]";
     throw UsageError(what + "; " + usage);
 }
 
@@ -23,9 +23,12 @@ InspectOptions ParseInspectCommandLine(const std::string &command, const std::ve
     for (size_t next = 0; next < arguments.size();) {
         std::string argument = arguments[next++];
         if (argument.compare(0, 2, "--") != 0 || argument == "--") {
-            if (!options.file.empty())
+            if (options.file.empty())
+                options.file = argument;
+            else if (verify)
+                options.later_disks.push_back(argument);  // a disk set's folders; RunVerify checks
+            else
                 Usage(command, "one installer at a time (\"" + argument + "\" is a second)");
-            options.file = argument;
             continue;
         }
         std::string name = argument.substr(2);

@@ -1,7 +1,7 @@
 // The command lines of the two commands that look at a finished installer:
 //
 //   tvsfx info FILE [--json] [--codepage CP]
-//   tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]
+//   tvsfx verify FILE|DISK1 DISK2... [--password P | --password-file F] [--codepage CP] [--quiet]
 //
 // A mistake on them is a UsageError, which ends the process with status 2
 // (status 1 is kept for a file that cannot be read, or is damaged).
@@ -20,6 +20,7 @@ public:
 
 struct InspectOptions {
     std::string file;
+    std::vector<std::string> later_disks;  // verify only: the folders of disks 2... when file is disk 1's
     std::string codepage;     // of the texts and names inside; DEFAULT_CODEPAGE unless --codepage
     bool json = false;        // info only
     bool quiet = false;       // verify only: print faults only

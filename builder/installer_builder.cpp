@@ -5,6 +5,7 @@
 #include "parameter_block_patch.h"
 #include "pe_image.h"
 #include "portable/parameter_block.h"
+#include "portable/sfx_header_layout.h"
 #include "zip_writer.h"
 
 namespace {
@@ -83,14 +84,33 @@ BuildResult BuildInstaller(const BuildRequest &request)
 
     // The archive starts right after the header and is padded so that the
     // section, which starts on FileAlignment, also ends on it.
-    const uint32_t archive_offset = result.header_offset + result.header_compressed_bytes;
+    uint32_t archive_offset = result.header_offset + result.header_compressed_bytes;
     std::vector<uint8_t> section = header.compressed;
-    const ArchivePlacement placement =
-        request.verbatim ? PlaceVerbatimArchive(*request.verbatim, archive_offset, layout.file_alignment, section)
-                         : PlaceWrittenArchive(request.archive, archive_offset, layout.file_alignment, section);
-
-    result.image = request.stub;
-    result.section_rva = AppendSection(result.image, layout, TALVOK_SECTION_NAME, section);
+    ArchivePlacement placement;
+    if (request.flags & FLAG_SPANNED) {
+        // A disk set cuts the file inside or before its archive, and the
+        // program on disk 1 must still load: the section holds the header
+        // alone, zero-padded to FileAlignment (the stub's decoder stops at
+        // the header's last block), and the archive follows outside it.
+        section.resize((section.size() + layout.file_alignment - 1) / layout.file_alignment * layout.file_alignment,
+                       0);
+        if (section.size() > HEADER_COMPRESSED_MAX_BYTES)
+            Refuse("--span: the header compresses to %u bytes; padded to the file alignment that is %zu, over "
+                   "the %zu the installer reads",
+                   result.header_compressed_bytes, section.size(), HEADER_COMPRESSED_MAX_BYTES);
+        archive_offset = result.header_offset + static_cast<uint32_t>(section.size());
+        std::vector<uint8_t> archive;
+        placement = PlaceWrittenArchive(request.archive, archive_offset, 1, archive);
+        result.image = request.stub;
+        result.section_rva = AppendSection(result.image, layout, TALVOK_SECTION_NAME, section);
+        result.image.insert(result.image.end(), archive.begin(), archive.end());
+    } else {
+        placement =
+            request.verbatim ? PlaceVerbatimArchive(*request.verbatim, archive_offset, layout.file_alignment, section)
+                             : PlaceWrittenArchive(request.archive, archive_offset, layout.file_alignment, section);
+        result.image = request.stub;
+        result.section_rva = AppendSection(result.image, layout, TALVOK_SECTION_NAME, section);
+    }
 
     ParameterFields fields;
     fields.first_local_header = placement.first_local_header;

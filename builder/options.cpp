@@ -3,7 +3,9 @@
 #include "options.h"
 
 #include "build_error.h"
+#include "disk_set.h"
 #include "flag_switches.h"
+#include "portable/parameter_block.h"
 #include "text_encoding.h"
 
 #include <cerrno>
@@ -95,7 +97,7 @@ Options ParseCommandLine(int argc, const char *const *argv)
 
         // Everything else takes a value.
         static const char *const value_options[] = {"arch", "stub", "out", "from-dir", "from-zip", "flags",
-                                                    "wait-name", "codepage", "password", "password-file"};
+                                                    "wait-name", "codepage", "password", "password-file", "span"};
         bool known = false;
         for (const char *option : value_options)
             known = known || name == option;
@@ -137,6 +139,11 @@ Options ParseCommandLine(int argc, const char *const *argv)
             options.password.text = value;
         else if (name == "password-file")
             options.password.file = value;
+        else if (name == "span") {
+            options.span_bytes = ParseDiskSize(value);
+            if (!options.span_bytes)
+                Refuse("--span: \"%s\" is not a disk size (bytes, or with k, m or g: 1440k, 100m)", value.c_str());
+        }
         else
             options.codepage = value;
     }
@@ -147,6 +154,10 @@ Options ParseCommandLine(int argc, const char *const *argv)
         Refuse("give exactly one of --from-dir DIR and --from-zip FILE");
     if (options.verbatim && options.from_zip.empty())
         Refuse("--verbatim takes an existing archive as it is: it needs --from-zip FILE, not --from-dir");
+    if (options.verbatim && options.span_bytes)
+        Refuse("--verbatim puts the archive in as it is; it cannot be cut into disks (no --span)");
+    if ((options.switch_flags & FLAG_EXE_VOLUMES) && !options.span_bytes)
+        Refuse("--exe-volumes names the files of a disk set: it needs --span");
     if (options.verbatim && (options.password.text || options.password.file))
         Refuse("--verbatim puts the archive in as it is; it cannot be encrypted on the way (no --password)");
     return options;
@@ -197,6 +208,12 @@ std::string HelpText()
         "  bit 2 with --wait-name, and bit 8 when a member is encrypted. With --flags the word\n"
         "  is taken as written and only the switches' bits are added.\n"
         "\n"
+        "Disk sets (archives spanned over removable disks):\n"
+        "  --span SIZE        write a disk set instead of one file: disks of SIZE bytes (k, m, g:\n"
+        "                     1440k, 100m), folders disk1, disk2... beside --out, each with its\n"
+        "                     file (disk 1 the installer named as --out), and labels.txt, the\n"
+        "                     volume label each disk must carry (\"PKBACK# 001\"...); sets bit 12\n"
+        "\n"
         "Other options:\n"
         "  --codepage CP      code page of the texts and of --from-dir's names as the stub reads them\n"
         "                     (default CP1252); arguments and file names are taken as UTF-8 and\n"
@@ -226,8 +243,9 @@ std::string HelpText()
         "  names are shown converted from CP (default CP1252) to UTF-8. Exit status 0, 1 when\n"
         "  FILE cannot be read or is no installer, 2 on a usage mistake.\n"
         "\n"
-        "usage: tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]\n"
-        "  Checks natively what the installer checks when it starts, and more: the self-check CRC\n"
+        "usage: tvsfx verify FILE|DISK1 DISK2... [--password P | --password-file F] [--codepage CP] [--quiet]\n"
+        "  Given the folders of a disk set in order, joins their files and checks that no disk\n"
+        "  begins inside a record the installer does not read across disks, then the whole. Checks natively what the installer checks when it starts, and more: the self-check CRC\n"
         "  over its region, the entry point, the end record's place, the local headers against\n"
         "  the central directory, and every member's data, decoded with the installer's own\n"
         "  decoder (and decrypted with the password) and compared with its CRC. Prints one line\n"

@@ -1,6 +1,7 @@
 // The command line of tvsfx:
 //
-//   tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE [--verbatim]) [options]
+//   tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE [--verbatim])
+//               [--span SIZE [--exe-volumes]] [options]
 //   tvsfx info FILE [--json] [--codepage CP]          (inspect_options.h)
 //   tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]
 //   tvsfx --help
@@ -31,6 +32,7 @@ struct Options {
     bool unchecked_fields = false;              // tests only: skip the field bounds
     bool verbatim = false;                      // tests only: --from-zip's bytes as they are
     bool quiet = false;
+    uint64_t span_bytes = 0;                    // --span: disk size; 0 writes one installer
     PasswordOptions password;                   // --password, --password-file
 };
 

@@ -5,6 +5,7 @@
 
 #include "archive/zip_records.h"
 #include "build_error.h"
+#include "disk_set.h"
 #include "extract/crc32.h"
 #include "host_system.h"
 #include "info_command.h"
@@ -309,12 +310,29 @@ int RunVerify(const InspectOptions &options)
     }
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(options.file, bytes, error)) {
+    std::string file = options.file;
+    EntryInfo entry;
+    if (QueryEntry(options.file, entry, error) && entry.kind == EntryKind::Folder) {
+        // A disk set: its files joined in disk order are the installer as one file.
+        std::vector<std::string> folders = {options.file};
+        folders.insert(folders.end(), options.later_disks.begin(), options.later_disks.end());
+        std::vector<std::string> faults;
+        JoinedSet set = JoinDiskSet(folders, faults);
+        for (const std::string &fault : faults)
+            std::printf("%s\n", fault.c_str());
+        if (set.image.empty() || !faults.empty())
+            return EXIT_DAMAGED;
+        bytes = std::move(set.image);
+        file = set.installer_path;
+    } else if (!options.later_disks.empty()) {
+        throw UsageError("one installer at a time (\"" + options.later_disks[0] +
+                         "\" is a second; a disk set is given as its folders)");
+    } else if (!ReadWholeFile(options.file, bytes, error)) {
         std::printf("%s: cannot read it: %s\n", options.file.c_str(), error.c_str());
         return EXIT_DAMAGED;
     }
     const InstallerFacts facts = ReadInstaller(std::move(bytes));
-    Findings findings(options.file);
+    Findings findings(file);
     if (!facts.stub) {
         findings.Fault("stub: %s", facts.stub_failure.c_str());
         return EXIT_DAMAGED;
@@ -344,15 +362,16 @@ int RunVerify(const InspectOptions &options)
         return EXIT_DAMAGED;
     if (unchecked) {
         std::fprintf(stderr, "tvsfx: %s: %zu members are encrypted; give --password or --password-file to check "
-                             "their data\n", options.file.c_str(), unchecked);
+                             "their data\n", file.c_str(), unchecked);
         return EXIT_USAGE;
     }
     if (!options.quiet)
-        std::printf("%s: sound: %zu members, %llu bytes decoded and matching their CRCs; self-check %s\n",
-                    options.file.c_str(), facts.archive.members.size(),
+        std::printf("%s: sound: %zu members, %llu bytes decoded and matching their CRCs; self-check %s%s\n",
+                    file.c_str(), facts.archive.members.size(),
                     static_cast<unsigned long long>(checked_bytes),
                     block.crc == 0 ? "off (CRC field 0)"
                     : (block.flags & FLAG_SIGN_FRIENDLY) ? "from the end of the NT headers (sign-friendly)"
-                                                          : "over the whole stub and header");
+                                                          : "over the whole stub and header",
+                    options.later_disks.empty() ? "" : "; the disks' cuts fall where the installer reads across");
     return EXIT_SOUND;
 }

@@ -77,7 +77,8 @@ static uint16_t LabelledDisk(const char *drive_root, uint16_t wanted)
 }
 
 // OwnPath with everything from its last "." replaced by the naming's
-// extension; a path without "." gets the extension appended.
+// extension; a file name without "." gets the extension appended (a "." in
+// a folder's name is no extension).
 static void DiskFileName(char *name, DiskNaming naming)
 {
     if (CopyString(name, PATH_BUFFER_BYTES, OwnPath))
@@ -86,6 +87,8 @@ static void DiskFileName(char *name, DiskNaming naming)
     for (char *next = name; *next; next = CharNextA(next))
         if (*next == '.')
             extension = next;
+        else if (*next == '\\' || *next == '/')
+            extension = nullptr;
     if (extension)
         *extension = '\0';
     if (AppendString(name, PATH_BUFFER_BYTES, naming == DiskNaming::Exe ? ".EXE" : ".ZIP"))

@@ -252,4 +252,13 @@ enum class Key { Enter, Escape, Tab, Space };
 // Waits up to timeout_ms for the window to be destroyed. 0: still there.
 [[nodiscard]] bool WaitClosed(HWND hwnd, DWORD timeout_ms = DEFAULT_TIMEOUT_MS);
 
+// Makes letter ('a' to 'z') a removable drive on folder (a Windows path),
+// or takes the drive away when folder is empty, through Wine's mount
+// manager: the letter is re-pointed and the label read anew from the
+// folder's .windows-label at once, for every process of the session (the
+// mount manager keeps each volume's label from the drive's definition on;
+// a label file rewritten, or dosdevices/a: re-pointed, behind its back stays
+// unseen). 0 when the mount manager refuses or the folder has no Unix path.
+[[nodiscard]] bool DefineRemovableDrive(char letter, const std::string &folder);
+
 }  // namespace uiauto

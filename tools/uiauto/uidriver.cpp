@@ -29,6 +29,7 @@ constexpr int START_FAILED_EXIT = 126;
 
 static const char USAGE[] =
     "usage: uidriver run [OPTIONS] [ACTIONS] -- PROGRAM [ARGS...]\n"
+    "       uidriver disk L:=DIR     (as --insert-disk, before a run)\n"
     "       uidriver --help\n"
     "\n"
     "Starts PROGRAM, prints each of its top-level windows as it appears (handle,\n"
@@ -53,6 +54,8 @@ static const char USAGE[] =
     "  --set ID=TEXT      set control ID's text at once (WM_SETTEXT)\n"
     "  --key KEY          press Enter, Escape, Tab or Space, or Alt+LETTER\n"
     "  --expect TEXT      wait for a window whose caption or a control's text is TEXT\n"
+    "  --insert-disk L:=DIR  make drive L: a removable drive with folder DIR as its disk\n"
+    "                     (its label from DIR\\.windows-label); L:= leaves it empty\n"
     "TEXT, LABEL: \\xNN stands for byte NN, \\\\ and \\\" for \\ and \" (as listings print\n"
     "them), so bytes outside ASCII need no particular shell code page.\n"
     "\n"
@@ -63,7 +66,7 @@ static const char USAGE[] =
 
 //---------------------------------------------------------------- script
 
-enum class ActionKind { Press, PressId, Type, Set, KeyPress, AltKey, Expect };
+enum class ActionKind { Press, PressId, Type, Set, KeyPress, AltKey, Expect, InsertDisk };
 
 struct Action {
     ActionKind kind;
@@ -71,7 +74,7 @@ struct Action {
     std::string text;     // label, typed text, expected text
     int id;               // control id
     Key key;
-    char letter;          // Alt+letter
+    char letter;          // Alt+letter; the drive of --insert-disk
 };
 
 struct Settings {
@@ -199,6 +202,12 @@ static std::string Unescape(const std::string &text)
         } else if (option == "--expect") {
             action.kind = ActionKind::Expect;
             settings->actions.push_back(action);
+        } else if (option == "--insert-disk") {
+            action.kind = ActionKind::InsertDisk;
+            ok = value.size() >= 3 && std::isalpha((unsigned char)value[0]) && value.compare(1, 2, ":=") == 0;
+            action.letter = (char)std::tolower((unsigned char)value[0]);
+            action.text = ok ? value.substr(3) : "";
+            settings->actions.push_back(action);
         } else {
             std::fprintf(stderr, "uidriver: unknown option %s\n", option.c_str());
             return false;
@@ -257,6 +266,7 @@ static bool Fits(const Action &action, const WindowInfo &info)
     case ActionKind::KeyPress:
     case ActionKind::AltKey: return true;
     case ActionKind::Expect: return HasText(info, action.text);
+    case ActionKind::InsertDisk: return true;
     }
     return false;
 }
@@ -300,6 +310,7 @@ static HWND FindTarget(const Process &process, const Action &action, const std::
     case ActionKind::KeyPress: return PressKey(window, action.key);
     case ActionKind::AltKey: return PressAltKey(window, action.letter);
     case ActionKind::Expect: return true;
+    case ActionKind::InsertDisk: return DefineRemovableDrive(action.letter, action.text);
     }
     return false;
 }
@@ -411,6 +422,17 @@ static int Run(Settings &settings)
 
 int main(int argc, char **argv)
 {
+    if (argc == 3 && !std::strcmp(argv[1], "disk")) {
+        const std::string value = argv[2];
+        if (value.size() < 3 || !std::isalpha((unsigned char)value[0]) || value.compare(1, 2, ":=") != 0) {
+            std::fputs(USAGE, stderr);
+            return USAGE_EXIT;
+        }
+        if (DefineRemovableDrive((char)std::tolower((unsigned char)value[0]), value.substr(3)))
+            return 0;
+        std::fprintf(stderr, "uidriver: %s\n", LastFailure().c_str());
+        return ACTION_FAILED_EXIT;
+    }
     Settings settings;
     bool help = false;
     if (!ParseArguments(argc, argv, &settings, &help)) {

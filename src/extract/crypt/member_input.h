@@ -17,8 +17,8 @@ constexpr int PASSWORD_MAX_CHARS = 99;  // a longer password fails every member
 // spanned archive a read that comes up short at the end of a disk's file
 // asks for the next disk (OpenDisk) and the chunk is what was read, or what
 // the next disk gives when this one gave nothing; a read that fails, a short
-// read of a single file and an empty next disk end the run with read-error
-// code 2.
+// read of a single file, and a disk change after which neither disk gave a
+// byte end the run with read-error code 2.
 int32_t RefillInput();
 
 // For an encrypted member positioned at its data: 0 when the password

@@ -3,7 +3,8 @@
 // a removable drive whose disk the answering thread changes at each prompt
 // (support/removable_drive.h), the way a person would before pressing the
 // button. Checked: the prompts' texts and order, the run's result, the
-// extracted tree against unzip's, and members stepped over across disks.
+// extracted tree against unzip's, members stepped over across disks, and the
+// read errors of reads continued on a next disk that is too short.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -194,6 +195,21 @@ std::string Relabelled(const std::string &disk, const std::string &name, const s
     return folder;
 }
 
+// The file each disk is read from: the program's path with its extension
+// replaced, or with one added where its file name has none.
+TEST_F(SpannedTest, ProgramPathWithoutExtensionGetsOne)
+{
+    const std::string folder = FullPath("span-no-extension");
+    RemoveTree(folder);
+    ASSERT_TRUE(Start("zip"));
+    lstrcpynA(OwnPath, "A:\\INSTALL", sizeof OwnPath);
+    WindowAnswerer boxes(WholeSet("zip"));
+    EXPECT_EQ(0, ExtractInto(folder));
+    EXPECT_EQ((std::vector<std::string>{InsertDisk(2), InsertDisk(3)}), boxes.Stop());
+    ExpectSameTree(Archives("expected\\best"), folder, "A:\\INSTALL");
+    RemoveTree(folder);
+}
+
 // The prompts when disk 2 is wanted and something else is in the drive.
 TEST_F(SpannedTest, PromptsForTheWantedDisk)
 {
@@ -292,6 +308,62 @@ TEST_F(SpannedTest, SkipSpannedDataStepsOntoTheNextDisk)
         EXPECT_EQ(c.disk == 3 ? std::vector<std::string>{InsertDisk(3)} : std::vector<std::string>{}, texts)
             << c.label;
     }
+}
+
+// A disk whose file is made here: label and content.
+std::string MadeDisk(const std::string &name, const std::string &label, const std::string &file,
+                     const std::string &content)
+{
+    const std::string folder = FullPath("span-made-" + name);
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WriteText(folder + "\\" + file, content);
+    WriteVolumeLabel(folder, label);
+    return folder;
+}
+
+std::string ReadError(int code)
+{
+    return Format(MSG_READ_ERROR, "A:\\INSTALL.EXE") + " <" + std::to_string(code) + ">";
+}
+
+// Reads that go on on the next disk and come up short there too: a record
+// signature (code 8), a local header's fixed part (code 3), member data (2).
+TEST_F(SpannedTest, ReadsShortOnTheNextDiskEndTheRun)
+{
+    const std::string exe2 = ReadWholeFile(Disk("exe", 2) + "\\INSTALL.EXE");
+    ASSERT_GT(exe2.size(), 10u);
+    const std::string empty_exe2 = MadeDisk("empty-exe2", "PKBACK# 002", "INSTALL.EXE", "");
+    // Disk 2 ends 6 bytes into a local header's fixed part; disk 3 has 5 bytes.
+    const std::string cut_exe2 = MadeDisk("cut-exe2", "PKBACK# 002", "INSTALL.EXE", exe2.substr(0, 10));
+    const std::string short_exe3 = MadeDisk("short-exe3", "PKBACK# 003", "INSTALL.EXE", "12345");
+    // Disk 1 of the ".ZIP" set ends inside member data: the refill that
+    // finds disk 2's file empty goes on to disk 3, and one that finds
+    // nothing there either fails.
+    const std::string empty_zip2 = MadeDisk("empty-zip2", "PKBACK# 002", "INSTALL.ZIP", "");
+    const std::string empty_zip3 = MadeDisk("empty-zip3", "PKBACK# 003", "INSTALL.ZIP", "");
+    const struct {
+        const char *label, *set;
+        std::vector<Step> steps;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {"a signature", "exe", {{empty_exe2, IDOK}, {"", IDOK}}, {InsertDisk(2), ReadError(8)}},
+        {"a local header", "exe", {{cut_exe2, IDOK}, {short_exe3, IDOK}, {"", IDOK}},
+         {InsertDisk(2), InsertDisk(3), ReadError(3)}},
+        {"member data", "zip", {{empty_zip2, IDOK}, {empty_zip3, IDOK}, {"", IDOK}},
+         {InsertDisk(2), InsertDisk(3), ReadError(2)}},
+    };
+    for (const auto &c : cases) {
+        const std::string folder = FullPath("span-short");
+        RemoveTree(folder);
+        ASSERT_TRUE(Start(c.set)) << c.label;
+        WindowAnswerer boxes(Script(c.steps));
+        EXPECT_EQ(2, ExtractInto(folder)) << c.label;
+        EXPECT_EQ(c.texts, boxes.Stop()) << c.label;
+        RemoveTree(folder);
+    }
+    for (const std::string &made : {empty_exe2, cut_exe2, short_exe3, empty_zip2, empty_zip3})
+        RemoveTree(made);
 }
 
 // The label of the disk in the drive, read through the system, to its number.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/removable_drive.h"
 #include "support/test_files.h"
 #include "uiauto.h"
 
@@ -66,7 +67,12 @@ public:
         launch.env = {"TMP=" + temp_, "TALVOK_REPORT=" + report_, "TALVOK_RELEASE=" + release_};
         return program.Start(launch);
     }
-    std::string Installer() const { return std::string(TALVOK_FLOW_DIR) + "\\" + name_ + ".exe"; }
+    std::string Installer() const
+    {
+        return installer_.empty() ? std::string(TALVOK_FLOW_DIR) + "\\" + name_ + ".exe" : installer_;
+    }
+    // Runs the installer from this path instead of the one its name gives.
+    void RunFrom(const std::string &installer) { installer_ = installer; }
     // Starts the installer and waits for its main dialog; with install,
     // presses Install too. nullptr when any step fails.
     HWND Open(bool install = false)
@@ -134,7 +140,7 @@ public:
     uiauto::Process program;
 
 private:
-    std::string name_, temp_, report_, release_;
+    std::string name_, temp_, report_, release_, installer_;
 };
 
 bool Press(HWND window, int id) { return uiauto::PressButtonId(window, id); }
@@ -406,3 +412,66 @@ TEST(InstallFlow, EncryptedInstallerAsksForThePassword)
 }
 
 }  // namespace
+
+// A disk set started from the removable drive A:, disk 1 in it: the run asks
+// for disk 2 once disk 1's data ends, the disk is changed in the drive, OK
+// goes on, and the command runs with every file extracted.
+TEST(InstallFlow, SpannedInstallerAsksForTheNextDisk)
+{
+    RemovableDrive drive('a');
+    const std::string set = std::string(TALVOK_FLOW_DIR) + "\\span\\";
+    ASSERT_TRUE(drive.Insert(set + "disk1"));
+    InstallerRun run("span");
+    run.RunFrom("A:\\INSTALL.EXE");
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+    HWND box = run.Box(dialog);
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    EXPECT_EQ("Introduzca el disco 2 en la unidad A:.", uiauto::MessageBoxText(box));
+    ASSERT_TRUE(drive.Insert(set + "disk2"));
+    ASSERT_TRUE(Press(box, IDOK));
+    auto report = run.Report();
+    EXPECT_EQ(0u, run.Exit());
+    ASSERT_EQ(1u, report["folder"].size()) << run.program.Dump();
+    EXPECT_EQ(run.TempFolder(0), report["folder"][0]);
+    EXPECT_EQ((std::vector<std::string>{"docs\\leame.txt", "holder.exe", "setup.exe"}), report["file"]);
+    EXPECT_TRUE(run.Left().empty()) << "the temporary folder is removed";
+}
+
+// At start-up the program reads its header from disk 1, asking for it by
+// its label: a disk 1 without one gives the label prompt before the dialog;
+// Ignore takes it as disk 1 and the dialog opens, Abort ends the program.
+TEST(InstallFlow, SpannedInstallerChecksDiskOneAtStart)
+{
+    const std::string unlabelled = FullPath("span-unlabelled-disk1");
+    RemoveTree(unlabelled);
+    CreateDirectoryA(unlabelled.c_str(), nullptr);
+    const std::string disk1 = std::string(TALVOK_FLOW_DIR) + "\\span\\disk1\\";
+    ASSERT_TRUE(CopyTo(disk1 + "INSTALL.EXE", unlabelled + "\\INSTALL.EXE"));
+    ASSERT_TRUE(CopyTo(disk1 + "INSTALL.ZIP", unlabelled + "\\INSTALL.ZIP"));
+    RemovableDrive drive('a');
+    ASSERT_TRUE(drive.Insert(unlabelled));
+    const struct {
+        const char *label;
+        int button;
+        bool dialog;
+    } cases[] = {{"Ignore", IDIGNORE, true}, {"Abort", IDABORT, false}};
+    for (const auto &c : cases) {
+        InstallerRun run(std::string("span-start-") + c.label);
+        run.RunFrom("A:\\INSTALL.EXE");
+        ASSERT_TRUE(run.Start()) << c.label << uiauto::LastFailure();
+        HWND box = run.Box();
+        ASSERT_NE(nullptr, box) << c.label << run.program.Dump();
+        EXPECT_EQ("Falta el disco de la unidad\no su etiqueta es incorrecta.\nIntroduzca el disco n\xFAmero 1.",
+                  uiauto::MessageBoxText(box)) << c.label;
+        ASSERT_TRUE(Press(box, c.button)) << c.label;
+        if (c.dialog) {
+            HWND dialog = run.Dialog();
+            ASSERT_NE(nullptr, dialog) << c.label << run.program.Dump();
+            EXPECT_TRUE(Press(dialog, IDCANCEL)) << c.label;
+        }
+        EXPECT_EQ(0u, run.Exit()) << c.label;
+    }
+    drive.Eject();
+    RemoveTree(unlabelled);
+}

@@ -40,3 +40,12 @@ build about "$payload" --command setup.exe --about 'Acerca de la prueba' --info-
 build encrypted "$payload" --command setup.exe --password 'clave secreta'
 build large "$out/large" --command setup.exe
 build zeros "$out/zeros" --command setup.exe
+
+# A disk set: the installer spanned over disks of 100 KiB (two of them),
+# each disk's folder labelled for Wine as labels.txt says.
+mkdir -p "$out/span"
+"$tvsfx" build --quiet --arch "$arch" --out "$out/span/INSTALL.EXE" --from-dir "$payload" \
+    --text "Prueba del modo instalador: span" --command setup.exe --span 100k
+while read -r disk label; do
+    printf '%s\n' "$label" >"$out/span/$disk/.windows-label"
+done <"$out/span/labels.txt"

@@ -1,5 +1,6 @@
 // A removable drive whose "disk" a test changes while the code under test
-// runs, in this process or in another one of the same Wine session.
+// runs, in this process or in another one of the same Wine session, through
+// uiauto::DefineRemovableDrive.
 //
 // Wine keeps a volume's label in its mount manager, read from the
 // .windows-label file in the drive's folder when the drive is defined, and
