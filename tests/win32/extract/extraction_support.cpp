@@ -1,5 +1,7 @@
 #include "extract/extraction_support.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 
 #include "archive/extraction_run.h"
@@ -14,6 +16,16 @@
 #include "support/test_files.h"
 
 namespace stub_test {
+
+std::string Format(StringId id, ...)
+{
+    char text[2048];
+    va_list args;
+    va_start(args, id);
+    vsnprintf(text, sizeof text, Message(id), args);
+    va_end(args);
+    return text;
+}
 
 std::string Archives(const std::string &name) { return std::string(TALVOK_ARCHIVES_DIR) + "\\" + name; }
 

@@ -9,12 +9,16 @@
 
 #include <string>
 
+#include "startup/message_table.h"
 #include "support/window_answerer.h"
 
 namespace stub_test {
 
 // An installer or folder made by make_archives.sh, by its name there.
 std::string Archives(const std::string &name);
+
+// A message of the program's table with its arguments, as the run shows it.
+std::string Format(StringId id, ...);
 
 // Every file and folder under expected must be under actual with the same
 // bytes and, for files, the same clock time (to the DOS format's 2 s).

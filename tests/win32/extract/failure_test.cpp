@@ -33,16 +33,6 @@ constexpr long ANY_SIZE = -1;
 constexpr uint32_t CHUNK_BYTES = 0x7000;
 constexpr long BIG_BYTES = 300000;  // failures\big.exe's first member, stored
 
-std::string Format(StringId id, ...)
-{
-    char text[2048];
-    va_list args;
-    va_start(args, id);
-    vsnprintf(text, sizeof text, Message(id), args);
-    va_end(args);
-    return text;
-}
-
 std::string ReadError(const std::string &installer, int code)
 {
     return Format(MSG_READ_ERROR, installer.c_str()) + " <" + std::to_string(code) + ">";

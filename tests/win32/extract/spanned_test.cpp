@@ -32,16 +32,6 @@ namespace {
 
 using namespace stub_test;
 
-std::string Format(StringId id, ...)
-{
-    char text[2048];
-    va_list args;
-    va_start(args, id);
-    vsnprintf(text, sizeof text, Message(id), args);
-    va_end(args);
-    return text;
-}
-
 void WriteText(const std::string &path, const std::string &content)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
