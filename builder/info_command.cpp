@@ -42,7 +42,7 @@ uint64_t UnpackedTotal(const ArchiveFacts &archive)
     return total;
 }
 
-void PrintText(const InspectOptions &options, const InstallerFacts &facts)
+void PrintText(const ReadingOptions &options, const InstallerFacts &facts)
 {
     std::printf("%-20s %s, %zu bytes\n", "file", options.file.c_str(), facts.bytes.size());
     if (facts.stub) {
@@ -93,7 +93,7 @@ void PrintText(const InspectOptions &options, const InstallerFacts &facts)
         std::printf("  (the walk stops: %s)\n", archive.walk_failure.c_str());
 }
 
-void PrintJson(const InspectOptions &options, const InstallerFacts &facts)
+void PrintJson(const ReadingOptions &options, const InstallerFacts &facts)
 {
     JsonWriter json;
     json.BeginObject();
@@ -168,7 +168,7 @@ void PrintJson(const InspectOptions &options, const InstallerFacts &facts)
 
 }  // namespace
 
-int RunInfo(const InspectOptions &options)
+int RunInfo(const ReadingOptions &options)
 {
     CheckCodepage(options.codepage);
     std::vector<uint8_t> bytes;

@@ -3,11 +3,11 @@
 // shown as UTF-8, converted from the code page the stub will read them in.
 #pragma once
 
-#include "inspect_options.h"
+#include "reading_options.h"
 
 // Returns the exit status: 0, or 1 when the file cannot be read or holds no
 // installer (refused with BuildError).
-int RunInfo(const InspectOptions &options);
+int RunInfo(const ReadingOptions &options);
 
 // The header fields' names in info and in its JSON (the build options' names).
 extern const char *const HeaderFieldNames[];

@@ -7,7 +7,7 @@
 #include "build_error.h"
 #include "host_system.h"
 #include "info_command.h"
-#include "inspect_options.h"
+#include "reading_options.h"
 #include "verify_command.h"
 
 #include <cstdio>
@@ -25,7 +25,7 @@ int main(int argc, char **argv)
     try {
         if (!arguments.empty() && (arguments[0] == "info" || arguments[0] == "verify")) {
             const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
-            const InspectOptions options = ParseInspectCommandLine(arguments[0], rest);
+            const ReadingOptions options = ParseReadingCommandLine(arguments[0], rest);
             return arguments[0] == "info" ? RunInfo(options) : RunVerify(options);
         }
         std::vector<const char *> pointers;

@@ -2,7 +2,7 @@
 //
 //   tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE [--verbatim])
 //               [--span SIZE [--exe-volumes]] [options]
-//   tvsfx info FILE [--json] [--codepage CP]          (inspect_options.h)
+//   tvsfx info FILE [--json] [--codepage CP]          (reading_options.h)
 //   tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]
 //   tvsfx --help
 //

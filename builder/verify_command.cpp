@@ -232,7 +232,7 @@ bool IsFolderEntry(const LocalRecord &member)
 // Decodes every member; returns how many were left unchecked for want of a
 // password.
 size_t CheckMembers(const InstallerFacts &facts, const std::optional<std::string> &password,
-                    const InspectOptions &options, Findings &findings, uint64_t &checked_bytes)
+                    const ReadingOptions &options, Findings &findings, uint64_t &checked_bytes)
 {
     const ParameterFacts &block = *facts.parameters;
     const ArchiveFacts &archive = facts.archive;
@@ -299,7 +299,7 @@ size_t CheckMembers(const InstallerFacts &facts, const std::optional<std::string
 
 }  // namespace
 
-int RunVerify(const InspectOptions &options)
+int RunVerify(const ReadingOptions &options)
 {
     CheckCodepage(options.codepage);
     std::optional<std::string> password;

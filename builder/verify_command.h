@@ -21,6 +21,6 @@
 // password was given, and nothing else is wrong).
 #pragma once
 
-#include "inspect_options.h"
+#include "reading_options.h"
 
-int RunVerify(const InspectOptions &options);
+int RunVerify(const ReadingOptions &options);

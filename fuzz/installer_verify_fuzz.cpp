@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FILE *file = std::fopen(input_path.c_str(), "wb");
     Require(file && std::fwrite(data, 1, size, file) == size && std::fclose(file) == 0, "cannot write the input");
 
-    InspectOptions verify;
+    ReadingOptions verify;
     verify.file = input_path;
     verify.codepage = DEFAULT_CODEPAGE;
     verify.quiet = true;
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const BuildError &) {
     }
 
-    InspectOptions info;
+    ReadingOptions info;
     info.file = input_path;
     info.codepage = DEFAULT_CODEPAGE;
     info.json = size && (data[size - 1] & 1);

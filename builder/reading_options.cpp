@@ -1,5 +1,5 @@
-// Command lines of info and verify (see inspect_options.h).
-#include "inspect_options.h"
+// Command lines of info and verify (see reading_options.h).
+#include "reading_options.h"
 
 #include "text_encoding.h"
 
@@ -15,10 +15,10 @@ namespace {
 
 }  // namespace
 
-InspectOptions ParseInspectCommandLine(const std::string &command, const std::vector<std::string> &arguments)
+ReadingOptions ParseReadingCommandLine(const std::string &command, const std::vector<std::string> &arguments)
 {
     const bool verify = command == "verify";
-    InspectOptions options;
+    ReadingOptions options;
     options.codepage = DEFAULT_CODEPAGE;
     for (size_t next = 0; next < arguments.size();) {
         std::string argument = arguments[next++];

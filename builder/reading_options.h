@@ -18,7 +18,7 @@ public:
     explicit UsageError(const std::string &message) : BuildError(message) {}
 };
 
-struct InspectOptions {
+struct ReadingOptions {
     std::string file;
     std::vector<std::string> later_disks;  // verify only: the folders of disks 2... when file is disk 1's
     std::string codepage;     // of the texts and names inside; DEFAULT_CODEPAGE unless --codepage
@@ -28,4 +28,4 @@ struct InspectOptions {
 };
 
 // command is "info" or "verify"; arguments are those after it.
-InspectOptions ParseInspectCommandLine(const std::string &command, const std::vector<std::string> &arguments);
+ReadingOptions ParseReadingCommandLine(const std::string &command, const std::vector<std::string> &arguments);
