@@ -1,17 +1,18 @@
-// libFuzzer target for the stub's reading of zip records (member_header.cpp,
-// compiled natively through the stand-ins in stub_shim/): local headers with
-// their names and extra fields, central headers, the end record. The walk
-// below is the extraction run's record loop, repeated here because the run
-// itself needs the window system; the member's data is read as the member
-// input reads it.
+// libFuzzer target for the stub's reading of zip records: the directory walk
+// and the record readers (directory_walk.cpp, member_header.cpp, compiled
+// natively through the stand-ins in stub_shim/): local headers with their
+// names and extra fields, central headers, the end record; the member's data
+// is read as the member input reads it.
 //   byte 0   bit 0: the answer to the overwrite question is No (step over)
 //   rest     the archive, walked from its first byte
-// Besides the sanitizers' findings, the walk must only move forward: a
-// record that sends it back would repeat forever.
+// Besides the sanitizers' findings, the walk must only move forward (the
+// stand-in _llseek aborts on a step back): a record that sends it back would
+// repeat forever.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "archive/directory_walk.h"
 #include "archive/member_header.h"
 #include "archive/read_error_codes.h"
 #include "archive/zip_records.h"
@@ -43,30 +44,6 @@ void SetSignature(char *signature, const uint8_t *tail)
     signature[4] = '\0';
 }
 
-// The extraction run's WalkDirectory, record for record.
-void WalkDirectory()
-{
-    int64_t last_record = -1;
-    for (;;) {
-        const int64_t record = ArchivePosition();
-        Require(record > last_record, "the walk went back to an earlier record");
-        last_record = record;
-        char signature[4];
-        if (_lread(ArchiveFile, signature, sizeof signature) != sizeof signature)
-            ReportReadError(READ_ERROR_SIGNATURE);
-        if (!CompareBytes(signature, SignatureLocalHeader, 4))
-            ProcessMember();
-        else if (!CompareBytes(signature, SignatureCentralHeader, 4))
-            SkipCentralEntry();
-        else if (!CompareBytes(signature, SignatureEndRecord, 4) || !CompareBytes(signature, SignatureDigital, 4)) {
-            SkipEndRecord();
-            return;
-        } else if (CompareBytes(signature, SignatureSpanning, 4))
-            ErrorAbort(Message(MSG_BAD_ZIP_HEADER));
-        Require(std::memchr(MemberPath, 0, sizeof MemberPath) != nullptr, "MemberPath without its NUL");
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -82,5 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     OverwriteAnswer = (data[0] & 1) ? OverwriteDecision::StepOver : OverwriteDecision::Extract;
     SetArchiveBytes(data + 1, size - 1);
     RunStubCode(WalkDirectory);
+    Require(std::memchr(MemberPath, 0, sizeof MemberPath) != nullptr, "MemberPath without its NUL");
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -88,6 +89,12 @@ UINT _lread(HFILE, void *buffer, UINT count_bytes)
 
 LONG _llseek(HFILE, LONG offset, int origin)
 {
+    // The record readers only ever step forward; a step back would send the
+    // walk round the same records for ever.
+    if (origin == FILE_CURRENT && offset < 0) {
+        std::fprintf(stderr, "stub stand-ins: the walk stepped back %ld bytes\n", static_cast<long>(offset));
+        std::abort();
+    }
     int64_t target = offset;
     if (origin == FILE_CURRENT)
         target += file_position;
