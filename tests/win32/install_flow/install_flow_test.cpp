@@ -12,6 +12,7 @@
 
 #include "support/removable_drive.h"
 #include "support/test_files.h"
+#include "support/window_answerer.h"
 #include "uiauto.h"
 
 namespace {
@@ -33,14 +34,6 @@ const char MSG_CHANGE_FOLDER_ERROR[] = "Error al cambiar a la carpeta de \"Desco
 const char MSG_WRONG_PASSWORD[] = "Se ha especificado una contrase\xF1" "a incorrecta";
 const char MSG_PROGRAM_ABOUT[] =
     "Talvok Self-Extractor 1.0\nInstalador autoextra\xED" "ble para Windows de 32 bits.\nSoporte: soporte@talvok.example";
-
-bool WaitUntil(const std::function<bool()> &condition, DWORD timeout_ms = uiauto::DEFAULT_TIMEOUT_MS)
-{
-    const DWORD deadline = GetTickCount() + timeout_ms;
-    while (!condition() && static_cast<LONG>(deadline - GetTickCount()) > 0)
-        Sleep(uiauto::POLL_INTERVAL_MS);
-    return condition();
-}
 
 // One installer's run.
 class InstallerRun {

@@ -87,14 +87,6 @@ DWORD PressAndWaitExit(uiauto::Process &program, HWND window, int id)
     return program.WaitExit().exit_code;
 }
 
-bool WaitUntil(const std::function<bool()> &condition, DWORD timeout_ms)
-{
-    const DWORD deadline = GetTickCount() + timeout_ms;
-    while (!condition() && static_cast<LONG>(deadline - GetTickCount()) > 0)
-        Sleep(uiauto::POLL_INTERVAL_MS);
-    return condition();
-}
-
 bool WaitPostedMessagesHandled(HWND dialog)
 {
     HWND about = GetDlgItem(dialog, ID_ABOUT);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/test_files.h"
+#include "support/window_answerer.h"
 #include "uiauto.h"
 
 namespace stub_test {
@@ -39,12 +40,6 @@ HWND WaitMainDialog(uiauto::Process &program);
 // Presses the button with id in window, then waits for the program to exit;
 // returns its exit code, or 0xDEAD when it had to be killed.
 DWORD PressAndWaitExit(uiauto::Process &program, HWND window, int id);
-
-// Polls condition until it holds or timeout_ms pass; returns its last value.
-// For effects the program produces from posted messages. The one polling
-// loop of these tests: the other waits are built on it.
-[[nodiscard]] bool WaitUntil(const std::function<bool()> &condition,
-                             DWORD timeout_ms = uiauto::DEFAULT_TIMEOUT_MS);
 
 // Waits until the main dialog has handled every message its thread had been
 // posted before this call, such as the command that starts a run by itself

@@ -40,4 +40,12 @@ WindowAnswerer::Answer PressOnEveryBox(int button)
     };
 }
 
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeout_ms)
+{
+    const DWORD deadline = GetTickCount() + timeout_ms;
+    while (!condition() && static_cast<LONG>(deadline - GetTickCount()) > 0)
+        Sleep(uiauto::POLL_INTERVAL_MS);
+    return condition();
+}
+
 }  // namespace stub_test

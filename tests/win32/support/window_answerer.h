@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "uiauto.h"
+
 namespace stub_test {
 
 // Answers this process's dialogs from a second thread while it lives: each
@@ -35,5 +37,11 @@ private:
 
 // A message box answerer: records each box's text, then presses button.
 WindowAnswerer::Answer PressOnEveryBox(int button);
+
+// Polls condition until it holds or timeout_ms pass; returns its last value.
+// For effects the program produces from posted messages. The one polling
+// loop of these tests: the other waits are built on it.
+[[nodiscard]] bool WaitUntil(const std::function<bool()> &condition,
+                             DWORD timeout_ms = uiauto::DEFAULT_TIMEOUT_MS);
 
 }  // namespace stub_test
