@@ -170,11 +170,19 @@ bool Process::Start(const LaunchOptions &options)
     std::vector<char> writable_line(command_line.begin(), command_line.end());
     writable_line.push_back('\0');
     PROCESS_INFORMATION started = {};
-    BOOL ok = CreateProcessA(nullptr, writable_line.data(), nullptr, nullptr,
-                             output.handle ? TRUE : FALSE, CREATE_SUSPENDED,
-                             environment.empty() ? nullptr : (void *)environment.data(),
-                             options.working_dir.empty() ? nullptr : options.working_dir.c_str(),
-                             &startup, &started);
+    // Wine now and then fails a process start with ERROR_INTERNAL_ERROR when
+    // its server is busy; a second attempt a moment later starts it.
+    BOOL ok = FALSE;
+    for (int attempt = 0; attempt < 3 && !ok; attempt++) {
+        if (attempt)
+            Sleep(100);
+        ok = CreateProcessA(nullptr, writable_line.data(), nullptr, nullptr, output.handle ? TRUE : FALSE,
+                            CREATE_SUSPENDED, environment.empty() ? nullptr : (void *)environment.data(),
+                            options.working_dir.empty() ? nullptr : options.working_dir.c_str(), &startup,
+                            &started);
+        if (!ok && GetLastError() != ERROR_INTERNAL_ERROR)
+            break;
+    }
     if (!ok) {
         RecordFailure("Start: CreateProcess failed for " + command_line + " (error " +
                       std::to_string(GetLastError()) + ")");
