@@ -70,7 +70,12 @@ ToolRun RunTvsfxWith(const std::string &assignments, const std::vector<std::stri
     line += NativeTvsfx() ? ShellQuote(TVSFX_EXE) : std::string(std::getenv("TVSFX_UNDER_TEST"));
     for (const std::string &argument : arguments)
         line += " " + ShellQuote(argument);
-    return RunShell(line);
+    ToolRun run = RunShell(line);
+    // tvsfx says why on every failure; a failure without a word is Wine's
+    // start of tvsfx.exe (now and then refused on a busy server): again.
+    for (int attempt = 0; attempt < 2 && !NativeTvsfx() && run.exit_code != 0 && run.err.empty(); attempt++)
+        run = RunShell(line);
+    return run;
 }
 
 ToolRun RunTvsfx(const std::vector<std::string> &arguments) { return RunTvsfxWith("", arguments); }
