@@ -265,7 +265,10 @@ LzmaResult DecodeSymbols(DictionaryWindow &window, uint32_t total_bytes, uint8_t
             FlushPending(window);
         }
         const bool at_end = out_bytes == total_bytes;
-        if (at_end && !end_marker)
+        // At the member's size the stream is over, or, with bit 1, its end
+        // marker follows; a coder that has already finished (code 0) is
+        // taken as a stream whose writer left the marker out.
+        if (at_end && (!end_marker || code == 0))
             break;
         const uint32_t position_state = out_bytes & position_mask;
         uint32_t is_match;

@@ -4,7 +4,8 @@
 // (pb * 5 + lp) * 9 + lc, then the dictionary size, little-endian), then the
 // range-coded stream itself. The stream ends at the member's uncompressed
 // size; when general-purpose bit 1 is set it also carries the end marker
-// (a match of distance 0xFFFFFFFF) right after the last byte.
+// (a match of distance 0xFFFFFFFF) right after the last byte, which is
+// decoded and checked unless the range coder has already finished there.
 //
 // One decoder per process, global state, one stream at a time. Bytes come in
 // through NextInputByte (so decryption and disk changes happen in the member
@@ -49,7 +50,7 @@ enum class LzmaRejection : uint8_t {
     BadDistance,            // Damaged: a match reaches before the first byte or past the dictionary
     EarlyEndMarker,         // Damaged: the end marker comes before the member's size
     MatchPastEnd,           // Damaged: a match runs on past the member's size
-    MissingEndMarker,       // Damaged: bit 1 is set, but no end marker follows the last byte
+    MissingEndMarker,       // Damaged: bit 1 is set, and another symbol follows the last byte
     UnfinishedRangeCoder,   // Damaged: the range coder's code is not 0 at the end
     BadPropertiesSize,      // Refused: the properties size is not 5
     PropertiesOutOfRange,   // Refused: the lc/lp/pb byte is 225 or more

@@ -72,6 +72,11 @@ bool LiblzmaDecodeZipMember(const uint8_t *member, size_t member_bytes, uint32_t
     auto *options = static_cast<lzma_options_lzma *>(filters[0].options);
     options->ext_flags = end_marker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
     lzma_set_ext_size(*options, uncompressed_bytes);
+    // liblzma allocates the whole dictionary the properties name; no match
+    // reaches past the member's start, so its size is enough.
+    const uint32_t enough_bytes = uncompressed_bytes < 4096 ? 4096 : uncompressed_bytes;
+    if (options->dict_size > enough_bytes)
+        options->dict_size = enough_bytes;
     lzma_stream stream = LZMA_STREAM_INIT;
     const bool ready = lzma_raw_decoder(&stream, filters) == LZMA_OK;
     free(options);
