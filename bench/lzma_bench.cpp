@@ -33,7 +33,10 @@
 namespace {
 
 constexpr size_t MEMBER_BYTES = 1 << 20;
-constexpr uint32_t BUILDER_PRESET = 9 | LZMA_PRESET_EXTREME;
+#ifndef LZMA_BENCH_PRESET
+#define LZMA_BENCH_PRESET (9 | LZMA_PRESET_EXTREME)  // the builder's
+#endif
+constexpr uint32_t BUILDER_PRESET = LZMA_BENCH_PRESET;
 constexpr size_t ZIP_HEADER_BYTES = 9;
 
 struct Member {
@@ -117,6 +120,9 @@ std::vector<uint8_t> Compress(const std::vector<uint8_t> &data)
 {
     lzma_options_lzma options;
     lzma_lzma_preset(&options, BUILDER_PRESET);
+    // As the builder: a dictionary no larger than the member.
+    if (options.dict_size > data.size())
+        options.dict_size = data.size() < LZMA_DICTIONARY_MIN_BYTES ? LZMA_DICTIONARY_MIN_BYTES : uint32_t(data.size());
     lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
     lzma_stream stream = LZMA_STREAM_INIT;
     if (lzma_raw_encoder(&stream, filters) != LZMA_OK)
@@ -130,9 +136,8 @@ std::vector<uint8_t> Compress(const std::vector<uint8_t> &data)
     stream.avail_in = data.size();
     stream.next_out = out.data() + ZIP_HEADER_BYTES;
     stream.avail_out = out.size() - ZIP_HEADER_BYTES;
-    if (lzma_code(&stream, LZMA_FINISH) != LZMA_STREAM_END)
-        out.clear();
-    out.resize(ZIP_HEADER_BYTES + stream.total_out);
+    const bool ended = lzma_code(&stream, LZMA_FINISH) == LZMA_STREAM_END;
+    out.resize(ended ? ZIP_HEADER_BYTES + stream.total_out : 0);
     lzma_end(&stream);
     return out;
 }

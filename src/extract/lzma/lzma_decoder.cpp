@@ -85,22 +85,26 @@ static_assert(LZMA_PROPERTIES_LIMIT == (LITERAL_CONTEXT_BITS_MAX + 1) * (LITERAL
 
 // ---- Input -----------------------------------------------------------------
 
-// The input run: bytes of the member already counted as taken from Stream.
+// A run of input: bytes of the member already counted as taken from Stream,
+// and the first byte after the run before it.
 struct InputRun {
     const uint8_t *next;
     const uint8_t *end;
+    uint8_t byte;
 };
 
 // The byte after a used-up run: takes one byte through NextInputByte (which
 // refills, decrypts, changes disks) and makes the rest of the input buffer,
 // up to the member's end, the next run. When none comes, sets
-// Lzma.InputExhausted and gives 0; the symbol loop stops at its next check.
-__attribute__((noinline)) uint8_t NextRunByte(InputRun &run)
+// Lzma.InputExhausted and gives 0 and an empty run; the symbol loop stops at
+// its next check. Returned by value, so that the caller's cursors never
+// leave its registers.
+__attribute__((noinline)) InputRun NextRun()
 {
-    uint8_t byte = 0;
-    if (!NextInputByte(byte)) {
+    InputRun run = {nullptr, nullptr, 0};
+    if (!NextInputByte(run.byte)) {
         Lzma.InputExhausted = 1;
-        return 0;
+        return run;
     }
     int32_t run_bytes = Stream.InputAvailable < InputRemaining ? Stream.InputAvailable : InputRemaining;
     if (run_bytes < 0)
@@ -110,7 +114,7 @@ __attribute__((noinline)) uint8_t NextRunByte(InputRun &run)
     Stream.InputCursor += run_bytes;
     Stream.InputAvailable -= run_bytes;
     InputRemaining -= run_bytes;
-    return byte;
+    return run;
 }
 
 // ---- Output ----------------------------------------------------------------
@@ -129,27 +133,25 @@ void FlushPending(DictionaryWindow &window)
     window.flushed = window.position;
 }
 
-// After the dictionary's last byte is written: flush and start again at 0.
-void WrapWindow(DictionaryWindow &window)
-{
-    FlushPending(window);
-    window.position = 0;
-    window.flushed = 0;
-}
-
 // ---- Range decoder -----------------------------------------------------------
 
-// One bit with probability prob (a uint16_t lvalue): bit 0 is the lower part
-// of the range. The range is renormalised after each bit, as the encoder
-// expects, so the stream's last byte is read by its last bit.
-#define RC_NORMALISE()                                                           \
+// The next input byte into destination (a uint32_t).
+#define RC_NEXT_BYTE(destination)                                                \
     do {                                                                         \
-        if (range < TOP_VALUE) {                                                 \
-            range <<= 8;                                                         \
-            code = (code << 8) | (run.next != run.end ? *run.next++ : NextRunByte(run)); \
+        if (in_next != in_end) {                                                 \
+            destination = *in_next++;                                            \
+        } else {                                                                 \
+            const InputRun run_ = NextRun();                                     \
+            in_next = run_.next;                                                 \
+            in_end = run_.end;                                                   \
+            destination = run_.byte;                                             \
         }                                                                        \
     } while (0)
 
+// One bit with probability prob (a uint16_t lvalue): bit 0 is the lower part
+// of the range; on_zero or on_one runs (they touch no coder state). The
+// range is renormalised after each bit, as the encoder expects, so the
+// stream's last byte is read by its last bit.
 #define RC_BIT(prob, on_zero, on_one)                                            \
     do {                                                                         \
         uint16_t *const p_ = &(prob);                                            \
@@ -157,14 +159,18 @@ void WrapWindow(DictionaryWindow &window)
         if (code < bound_) {                                                     \
             range = bound_;                                                      \
             *p_ = uint16_t(*p_ + ((PROBABILITY_ONE - *p_) >> MOVE_BITS));        \
-            RC_NORMALISE();                                                      \
             on_zero;                                                             \
         } else {                                                                 \
             range -= bound_;                                                     \
             code -= bound_;                                                      \
             *p_ = uint16_t(*p_ - (*p_ >> MOVE_BITS));                            \
-            RC_NORMALISE();                                                      \
             on_one;                                                              \
+        }                                                                        \
+        if (range < TOP_VALUE) {                                                 \
+            uint32_t byte_;                                                      \
+            RC_NEXT_BYTE(byte_);                                                 \
+            range <<= 8;                                                         \
+            code = (code << 8) | byte_;                                          \
         }                                                                        \
     } while (0)
 
@@ -172,9 +178,10 @@ void WrapWindow(DictionaryWindow &window)
 // the value, most significant bit first.
 #define RC_BIT_TREE(probs, bit_count, symbol)                                    \
     do {                                                                         \
+        uint16_t *const tree_ = (probs);                                         \
         symbol = 1;                                                              \
         for (uint32_t i_ = 0; i_ < (bit_count); i_++)                            \
-            RC_BIT((probs)[symbol], symbol <<= 1, symbol = (symbol << 1) | 1);   \
+            RC_BIT(tree_[symbol], symbol <<= 1, symbol = (symbol << 1) | 1);     \
     } while (0)
 
 // The same, least significant bit first, adding the value to result.
@@ -194,43 +201,35 @@ void WrapWindow(DictionaryWindow &window)
             const uint32_t one_ = code >= range;                                 \
             code -= range & (0u - one_);                                         \
             result = (result << 1) | one_;                                       \
-            RC_NORMALISE();                                                      \
-        }                                                                        \
-    } while (0)
-
-// A length, 0 to 271 (MATCH_MIN_BYTES to 273 bytes), from the coder at probs.
-#define RC_LENGTH(probs, position_state, length)                                 \
-    do {                                                                         \
-        uint32_t choice_, s_;                                                    \
-        RC_BIT((probs)[LENGTH_CHOICE], choice_ = 0, choice_ = 1);                \
-        if (!choice_) {                                                          \
-            RC_BIT_TREE((probs) + LENGTH_LOW + ((position_state) << LENGTH_LOW_BITS), LENGTH_LOW_BITS, s_); \
-            length = s_ - LENGTH_LOW_SYMBOLS;                                    \
-        } else {                                                                 \
-            RC_BIT((probs)[LENGTH_CHOICE_2], choice_ = 0, choice_ = 1);          \
-            if (!choice_) {                                                      \
-                RC_BIT_TREE((probs) + LENGTH_MID + ((position_state) << LENGTH_MID_BITS), LENGTH_MID_BITS, s_); \
-                length = s_ - LENGTH_MID_SYMBOLS + LENGTH_LOW_SYMBOLS;           \
-            } else {                                                             \
-                RC_BIT_TREE((probs) + LENGTH_HIGH, LENGTH_HIGH_BITS, s_);        \
-                length = s_ - (1u << LENGTH_HIGH_BITS) + LENGTH_LOW_SYMBOLS + LENGTH_MID_SYMBOLS; \
+            if (range < TOP_VALUE) {                                             \
+                uint32_t byte_;                                                  \
+                RC_NEXT_BYTE(byte_);                                             \
+                range <<= 8;                                                     \
+                code = (code << 8) | byte_;                                      \
             }                                                                    \
         }                                                                        \
     } while (0)
 
 // ---- The stream ----------------------------------------------------------------
 
-// The state after a literal, a match, a repeated match and a short repeat.
+// The state after a literal.
 inline uint32_t StateAfterLiteral(uint32_t state)
 {
     return state < 4 ? 0 : state < 10 ? state - 3 : state - 6;
 }
 
+// Where a stream stops short: the reason, then out of the symbol loop.
+#define LZMA_STOP(why)   \
+    do {                 \
+        reason = (why);  \
+        goto stopped;    \
+    } while (0)
+
 // Decodes symbols until total_bytes are out, then the end marker when one is
 // expected. Every path leaves what was decoded in the window, unflushed.
 LzmaResult DecodeSymbols(DictionaryWindow &window, uint32_t total_bytes, uint8_t end_marker)
 {
-    InputRun run = {nullptr, nullptr};
+    const uint8_t *in_next = nullptr, *in_end = nullptr;
     uint16_t *const probs = Lzma.Probabilities;
     uint8_t *const dictionary = window.bytes;
     const uint32_t dictionary_bytes = window.size_bytes;
@@ -238,31 +237,39 @@ LzmaResult DecodeSymbols(DictionaryWindow &window, uint32_t total_bytes, uint8_t
     const uint32_t lc = Lzma.LiteralContextBits;
     const uint32_t literal_position_mask = (1u << Lzma.LiteralPositionBits) - 1;
     const uint32_t position_mask = (1u << Lzma.PositionBits) - 1;
+    LzmaRejection reason = LzmaRejection::None;
 
     // The range decoder's start: a byte that is always 0, then 4 of code.
-    uint32_t range = 0xFFFFFFFFu, code = 0;
-    const uint8_t first = run.next != run.end ? *run.next++ : NextRunByte(run);
-    for (int i = 0; i < 4; i++)
-        code = (code << 8) | (run.next != run.end ? *run.next++ : NextRunByte(run));
-    if (Lzma.InputExhausted)
-        LZMA_REJECT(LzmaRejection::InputExhausted, LzmaResult::Damaged);
-    if (first != 0 || code == range)
-        LZMA_REJECT(LzmaRejection::BadRangeCoderStart, LzmaResult::Damaged);
+    uint32_t range = 0xFFFFFFFFu, code = 0, first;
+    RC_NEXT_BYTE(first);
+    for (int i = 0; i < 4; i++) {
+        uint32_t byte;
+        RC_NEXT_BYTE(byte);
+        code = (code << 8) | byte;
+    }
 
     uint32_t state = 0;
     uint32_t rep0 = 0, rep1 = 0, rep2 = 0, rep3 = 0;
-    uint32_t out_bytes = 0;      // decoded so far
+    uint32_t out_bytes = 0;  // decoded so far
     uint32_t previous_byte = 0;
-    uint32_t position = window.position;
+    uint32_t position = 0;   // in the dictionary, next write
+    uint32_t flushed = 0;    // in the dictionary, first byte not yet flushed
+
+    if (Lzma.InputExhausted)
+        LZMA_STOP(LzmaRejection::InputExhausted);
+    if (first != 0 || code == range)
+        LZMA_STOP(LzmaRejection::BadRangeCoderStart);
 
     for (;;) {
-        if (Lzma.InputExhausted) {
-            window.position = position;
-            LZMA_REJECT(LzmaRejection::InputExhausted, LzmaResult::Damaged);
-        }
-        if (position - window.flushed >= IO_CHUNK_BYTES) {
-            window.position = position;
-            FlushPending(window);
+        if (Lzma.InputExhausted)
+            LZMA_STOP(LzmaRejection::InputExhausted);
+        if (position - flushed >= IO_CHUNK_BYTES || position == dictionary_bytes) {
+            // A chunk is pending, or the dictionary is full: flush, and
+            // after the dictionary's last byte start again at 0.
+            FlushBytes(dictionary + flushed, position - flushed);
+            if (position == dictionary_bytes)
+                position = 0;
+            flushed = position;
         }
         const bool at_end = out_bytes == total_bytes;
         // At the member's size the stream is over, or, with bit 1, its end
@@ -271,13 +278,11 @@ LzmaResult DecodeSymbols(DictionaryWindow &window, uint32_t total_bytes, uint8_t
         if (at_end && (!end_marker || code == 0))
             break;
         const uint32_t position_state = out_bytes & position_mask;
-        uint32_t is_match;
-        RC_BIT(probs[IS_MATCH + (state << POSITION_BITS_MAX) + position_state], is_match = 0, is_match = 1);
-        if (!is_match) {
-            if (at_end) {
-                window.position = position;
-                LZMA_REJECT(LzmaRejection::MissingEndMarker, LzmaResult::Damaged);
-            }
+        uint32_t bit;
+        RC_BIT(probs[IS_MATCH + (state << POSITION_BITS_MAX) + position_state], bit = 0, bit = 1);
+        if (!bit) {
+            if (at_end)
+                LZMA_STOP(LzmaRejection::MissingEndMarker);
             // A literal: coded with the high lc bits of the byte before and
             // the low lp bits of the position; after a match, also against
             // the byte at rep0 (the match byte) while the bits agree.
@@ -291,7 +296,6 @@ LzmaResult DecodeSymbols(DictionaryWindow &window, uint32_t total_bytes, uint8_t
                 do {
                     const uint32_t match_bit = (match_byte >> 7) & 1;
                     match_byte <<= 1;
-                    uint32_t bit;
                     RC_BIT(literal[((1 + match_bit) << 8) + symbol], bit = 0, bit = 1);
                     symbol = (symbol << 1) | bit;
                     if (match_bit != bit)
@@ -304,74 +308,35 @@ LzmaResult DecodeSymbols(DictionaryWindow &window, uint32_t total_bytes, uint8_t
             dictionary[position++] = uint8_t(previous_byte);
             out_bytes++;
             state = StateAfterLiteral(state);
-            if (position == dictionary_bytes) {
-                window.position = position;
-                WrapWindow(window);
-                position = 0;
-            }
             continue;
         }
 
-        uint32_t length;
-        uint32_t is_rep;
-        RC_BIT(probs[IS_REP + state], is_rep = 0, is_rep = 1);
+        uint16_t *length_probs;
+        RC_BIT(probs[IS_REP + state], bit = 0, bit = 1);
+        const uint32_t is_rep = bit;
         if (!is_rep) {
-            // A match with a new distance: rep0..rep3 shift down.
+            // A match with a new distance (decoded after its length): the
+            // repeated distances shift down.
             rep3 = rep2;
             rep2 = rep1;
             rep1 = rep0;
-            RC_LENGTH(probs + MATCH_LENGTH, position_state, length);
+            length_probs = probs + MATCH_LENGTH;
             state = state < LITERAL_STATES ? 7 : 10;
-            const uint32_t length_state = length < LENGTH_TO_POSITION_STATES ? length : LENGTH_TO_POSITION_STATES - 1;
-            uint32_t slot;
-            RC_BIT_TREE(probs + POSITION_SLOT + (length_state << POSITION_SLOT_BITS), POSITION_SLOT_BITS, slot);
-            slot -= 1u << POSITION_SLOT_BITS;
-            if (slot < START_POSITION_MODEL) {
-                rep0 = slot;
-            } else {
-                const uint32_t direct_bits = (slot >> 1) - 1;
-                rep0 = (2 | (slot & 1)) << direct_bits;
-                if (slot < END_POSITION_MODEL) {
-                    // Reverse trees indexed from 1, one per slot, packed.
-                    RC_REVERSE_TREE(probs + SPECIAL_POSITION + rep0 - slot - 1, direct_bits, rep0);
-                } else {
-                    uint32_t high = 0;
-                    RC_DIRECT_BITS(direct_bits - ALIGN_BITS, high);
-                    rep0 += high << ALIGN_BITS;
-                    RC_REVERSE_TREE(probs + ALIGN, ALIGN_BITS, rep0);
-                }
-            }
-            if (rep0 == END_MARKER_DISTANCE) {
-                window.position = position;
-                if (!at_end)
-                    LZMA_REJECT(LzmaRejection::EarlyEndMarker, LzmaResult::Damaged);
-                break;
-            }
         } else {
-            uint32_t bit;
             RC_BIT(probs[IS_REP_G0 + state], bit = 0, bit = 1);
             if (!bit) {
                 RC_BIT(probs[IS_REP0_LONG + (state << POSITION_BITS_MAX) + position_state], bit = 0, bit = 1);
                 if (!bit) {
                     // A short repeat: one byte at rep0.
-                    if (at_end) {
-                        window.position = position;
-                        LZMA_REJECT(LzmaRejection::MissingEndMarker, LzmaResult::Damaged);
-                    }
-                    if (rep0 >= out_bytes) {
-                        window.position = position;
-                        LZMA_REJECT(LzmaRejection::BadDistance, LzmaResult::Damaged);
-                    }
+                    if (at_end)
+                        LZMA_STOP(LzmaRejection::MissingEndMarker);
+                    if (rep0 >= out_bytes)
+                        LZMA_STOP(LzmaRejection::BadDistance);
                     state = state < LITERAL_STATES ? 9 : 11;
                     previous_byte = dictionary[position > rep0 ? position - rep0 - 1
                                                                : position + dictionary_bytes - rep0 - 1];
                     dictionary[position++] = uint8_t(previous_byte);
                     out_bytes++;
-                    if (position == dictionary_bytes) {
-                        window.position = position;
-                        WrapWindow(window);
-                        position = 0;
-                    }
                     continue;
                 }
             } else {
@@ -392,19 +357,64 @@ LzmaResult DecodeSymbols(DictionaryWindow &window, uint32_t total_bytes, uint8_t
                 rep1 = rep0;
                 rep0 = distance;
             }
-            RC_LENGTH(probs + REP_LENGTH, position_state, length);
+            length_probs = probs + REP_LENGTH;
             state = state < LITERAL_STATES ? 8 : 11;
         }
 
+        // The length, 0 to 271 for 2 to 273 bytes: a choice between 8 low,
+        // 8 mid (both per position state) and 256 high lengths.
+        uint32_t length;
+        RC_BIT(length_probs[LENGTH_CHOICE], bit = 0, bit = 1);
+        if (!bit) {
+            RC_BIT_TREE(length_probs + LENGTH_LOW + (position_state << LENGTH_LOW_BITS), LENGTH_LOW_BITS, length);
+            length -= LENGTH_LOW_SYMBOLS;
+        } else {
+            RC_BIT(length_probs[LENGTH_CHOICE_2], bit = 0, bit = 1);
+            if (!bit) {
+                RC_BIT_TREE(length_probs + LENGTH_MID + (position_state << LENGTH_MID_BITS), LENGTH_MID_BITS, length);
+                length = length - LENGTH_MID_SYMBOLS + LENGTH_LOW_SYMBOLS;
+            } else {
+                RC_BIT_TREE(length_probs + LENGTH_HIGH, LENGTH_HIGH_BITS, length);
+                length = length - (1u << LENGTH_HIGH_BITS) + LENGTH_LOW_SYMBOLS + LENGTH_MID_SYMBOLS;
+            }
+        }
+
+        if (!is_rep) {
+            // The distance: a 6-bit slot per length state (lengths 2, 3, 4
+            // and more); slots 4 and up add bits below their top two, from
+            // reverse trees (slots below 14) or as direct bits and the
+            // 4-bit align tree.
+            const uint32_t length_state = length < LENGTH_TO_POSITION_STATES ? length : LENGTH_TO_POSITION_STATES - 1;
+            uint32_t slot;
+            RC_BIT_TREE(probs + POSITION_SLOT + (length_state << POSITION_SLOT_BITS), POSITION_SLOT_BITS, slot);
+            slot -= 1u << POSITION_SLOT_BITS;
+            if (slot < START_POSITION_MODEL) {
+                rep0 = slot;
+            } else {
+                const uint32_t direct_bits = (slot >> 1) - 1;
+                rep0 = (2 | (slot & 1)) << direct_bits;
+                if (slot < END_POSITION_MODEL) {
+                    // Reverse trees indexed from 1, one per slot, packed.
+                    RC_REVERSE_TREE(probs + SPECIAL_POSITION + rep0 - slot - 1, direct_bits, rep0);
+                } else {
+                    uint32_t high = 0;
+                    RC_DIRECT_BITS(direct_bits - ALIGN_BITS, high);
+                    rep0 += high << ALIGN_BITS;
+                    RC_REVERSE_TREE(probs + ALIGN, ALIGN_BITS, rep0);
+                }
+            }
+            if (rep0 == END_MARKER_DISTANCE) {
+                if (!at_end)
+                    LZMA_STOP(LzmaRejection::EarlyEndMarker);
+                break;
+            }
+        }
+
         // The copy of length + 2 bytes from rep0 + 1 back.
-        if (at_end) {
-            window.position = position;
-            LZMA_REJECT(LzmaRejection::MissingEndMarker, LzmaResult::Damaged);
-        }
-        if (rep0 >= out_bytes || rep0 >= dictionary_size) {
-            window.position = position;
-            LZMA_REJECT(LzmaRejection::BadDistance, LzmaResult::Damaged);
-        }
+        if (at_end)
+            LZMA_STOP(LzmaRejection::MissingEndMarker);
+        if (rep0 >= out_bytes || rep0 >= dictionary_size)
+            LZMA_STOP(LzmaRejection::BadDistance);
         length += MATCH_MIN_BYTES;
         bool past_end = false;
         if (length > total_bytes - out_bytes) {
@@ -421,35 +431,32 @@ LzmaResult DecodeSymbols(DictionaryWindow &window, uint32_t total_bytes, uint8_t
             do
                 *to++ = *from++;
             while (--length);
-            previous_byte = to[-1];
         } else {
             do {
+                if (position == dictionary_bytes) {
+                    FlushBytes(dictionary + flushed, position - flushed);
+                    position = 0;
+                    flushed = 0;
+                }
                 dictionary[position++] = dictionary[source++];
                 if (source == dictionary_bytes)
                     source = 0;
-                if (position == dictionary_bytes) {
-                    window.position = position;
-                    WrapWindow(window);
-                    position = 0;
-                }
             } while (--length);
-            previous_byte = dictionary[position ? position - 1 : dictionary_bytes - 1];
         }
-        if (position == dictionary_bytes) {
-            window.position = position;
-            WrapWindow(window);
-            position = 0;
-        }
-        if (past_end) {
-            window.position = position;
-            LZMA_REJECT(LzmaRejection::MatchPastEnd, LzmaResult::Damaged);
-        }
+        previous_byte = dictionary[position - 1];
+        if (past_end)
+            LZMA_STOP(LzmaRejection::MatchPastEnd);
     }
-    window.position = position;
     if (Lzma.InputExhausted)
-        LZMA_REJECT(LzmaRejection::InputExhausted, LzmaResult::Damaged);
-    if (code != 0)
-        LZMA_REJECT(LzmaRejection::UnfinishedRangeCoder, LzmaResult::Damaged);
+        reason = LzmaRejection::InputExhausted;
+    else if (code != 0)
+        reason = LzmaRejection::UnfinishedRangeCoder;
+
+stopped:
+    window.position = position;
+    window.flushed = flushed;
+    if (reason != LzmaRejection::None)
+        LZMA_REJECT(reason, LzmaResult::Damaged);
     return LzmaResult::Done;
 }
 
