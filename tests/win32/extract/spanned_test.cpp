@@ -132,7 +132,7 @@ TEST_F(SpannedTest, ThreeDisksInOrderExtractedAndSteppedOver)
 {
     const struct {
         const char *set, *expected;
-    } cases[] = {{"zip", "best"}, {"exe", "stored"}};
+    } cases[] = {{"zip", "best"}, {"exe", "stored"}, {"lzma", "lzma-built"}};
     for (const auto &c : cases) {
         const std::string folder = FullPath(std::string("span-") + c.set);
         RemoveTree(folder);
