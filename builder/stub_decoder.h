@@ -2,9 +2,8 @@
 // bytes of an installer, so that "tvsfx verify" proves a member sound with
 // the very code that will extract it: stored data copied through the
 // decoder's input path, deflate and Deflate64 through InflateStream, LZMA
-// through DecodeLzmaMember, each
-// chunk decrypted on its way in when the member is encrypted, every output
-// chunk folded into the CRC.
+// through DecodeLzmaMember, each chunk decrypted on its way in when the
+// member is encrypted, every output chunk folded into the CRC.
 //
 // The decoder keeps its state in globals (one stream per process), so there
 // is at most one StubDecoder at a time; it owns the window and I/O buffers
