@@ -1,7 +1,8 @@
-// The LZMA decoder (see lzma_decoder.h), in the order of the format: the zip
-// header and properties, the range decoder, the bit-tree coders, the length
-// coder, distances, then the symbol loop with literals, matches and the four
-// repeated distances.
+// The LZMA decoder (see lzma_decoder.h): the format's constants and model
+// layout, the input run and the dictionary, the range decoder and its bit
+// trees, then the symbol loop (literals, matches, the four repeated
+// distances, lengths, distances, the end marker), then the zip header and the
+// entry point.
 //
 // Speed: the range decoder's range and code and the input run live in locals
 // of DecodeSymbols, so that the hot loop keeps them in registers; every
