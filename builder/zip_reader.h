@@ -7,8 +7,9 @@
 // local header and copied as it is; nothing is recompressed or decrypted.
 //
 // What the stub cannot extract is refused here, with the member's name:
-// Zip64, spanned or split archives, methods other than stored, deflate and
-// Deflate64, strong encryption, empty names and names over ZIP_NAME_MAX_BYTES,
+// Zip64, spanned or split archives, methods other than stored, deflate,
+// Deflate64 and LZMA (and LZMA headers the stub's decoder refuses), strong
+// encryption, empty names and names over ZIP_NAME_MAX_BYTES,
 // folder entries (names ending in a separator) that carry unpacked data.
 //
 // Data descriptors: the stub reads only local headers and steps over exactly
