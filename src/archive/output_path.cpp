@@ -22,8 +22,45 @@ int OverwriteWithoutAsking = 1;
 constexpr size_t WORKING_PATH_BYTES = 517;
 constexpr size_t OVERWRITE_QUESTION_BYTES = 320;
 
-bool IsUnsafeMemberName(const char *name)
+// ASCII letters compared without case; every other byte as it is.
+static bool SameIgnoringCase(const char *text, const char *upper, size_t count_bytes)
 {
+    for (size_t i = 0; i < count_bytes; i++) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != upper[i])
+            return false;
+    }
+    return true;
+}
+
+bool IsDeviceName(const char *component, const char *end)
+{
+    // The device part ends at the first dot; blanks before it do not count.
+    const char *base_end = component;
+    while (base_end < end && *base_end != '.')
+        base_end = CharNextA(base_end);
+    while (base_end > component && base_end[-1] == ' ')
+        base_end--;
+    const size_t base_bytes = static_cast<size_t>(base_end - component);
+    static const char *const fixed[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char *device : fixed)
+        if (static_cast<size_t>(lstrlenA(device)) == base_bytes && SameIgnoringCase(component, device, base_bytes))
+            return true;
+    if (base_bytes != 4 || !(SameIgnoringCase(component, "COM", 3) || SameIgnoringCase(component, "LPT", 3)))
+        return false;
+    const unsigned char number = static_cast<unsigned char>(component[3]);
+    // 0xB9, 0xB2, 0xB3: superscript one, two and three in code page 1252.
+    return (number >= '0' && number <= '9') || number == 0xB9 || number == 0xB2 || number == 0xB3;
+}
+
+bool IsUnsafeMemberName(const char *name, size_t name_bytes)
+{
+    // A NUL among the stored bytes would cut the name that is checked here
+    // short of the one the member was stored under.
+    if (static_cast<size_t>(lstrlenA(name)) != name_bytes)
+        return true;
     if (IsPathSeparator(name[0]) && IsPathSeparator(name[1]))
         return true;  // \\server\share or //server/share
     const char *component = IsPathSeparator(name[0]) ? name + 1 : name;
@@ -35,11 +72,19 @@ bool IsUnsafeMemberName(const char *name)
         if (*p == '\0' || IsPathSeparator(*p)) {
             if (p - component == 2 && component[0] == '.' && component[1] == '.')
                 return true;
+            if (IsDeviceName(component, p))
+                return true;
             if (*p == '\0')
                 return false;
             component = p + 1;
         }
     }
+}
+
+MemberKind ClassifyMember(const char *name)
+{
+    const char *last = LastChar(name);
+    return last && IsPathSeparator(*last) ? MemberKind::Directory : MemberKind::File;
 }
 
 // TargetFolder with a trailing separator unless it is empty, into working.
@@ -115,11 +160,10 @@ static size_t KnownBytes(const char *path)
     return same;
 }
 
-void CreateFolders()
+void CreateFolders(MemberKind kind)
 {
     char working[WORKING_PATH_BYTES];
-    const bool directory_entry = MemberPath[0] && IsPathSeparator(*LastChar(MemberPath));
-    if (directory_entry) {
+    if (kind == MemberKind::Directory) {
         StartFromTargetFolder(working);
         if (lstrlenA(working) + lstrlenA(MemberPath) + 1 > OUTPUT_PATH_MAX_CHARS + 1)
             ErrorAbortFormatted(PLACE_FOLDER_ERROR_TEXT, PLACE_FOLDER_ERROR_FULL, Message(MSG_CANNOT_CREATE_FOLDER),

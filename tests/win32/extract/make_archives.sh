@@ -98,8 +98,8 @@ python3 "$here/make_disk_set.py" span/zip.exe span/zip zip mid:0:1000 central
 python3 "$here/make_disk_set.py" span/exe.exe span/exe exe end:1 start:2
 
 python3 "$here/make_failures.py" "$out"
-for zip_file in failures/*.zip; do
-    "$tvsfx" build --quiet --arch "$arch" --out "failures/$(basename "$zip_file" .zip).exe" \
+for zip_file in failures/*.zip odd/*.zip; do
+    "$tvsfx" build --quiet --arch "$arch" --out "${zip_file%.zip}.exe" \
         --from-zip "$zip_file" --verbatim
 done
 for zip_file in crafted/*.zip zips/*.zip; do
