@@ -21,6 +21,7 @@ int OverwriteWithoutAsking = 1;
 
 constexpr size_t WORKING_PATH_BYTES = 517;
 constexpr size_t OVERWRITE_QUESTION_BYTES = 320;
+constexpr unsigned char MIN_TRAIL_BYTE = 0x40;  // code pages 932, 936, 949 and 950 alike
 
 // ASCII letters compared without case; every other byte as it is.
 static bool SameIgnoringCase(const char *text, const char *upper, size_t count_bytes)
@@ -69,6 +70,11 @@ bool IsUnsafeMemberName(const char *name, size_t name_bytes)
     for (const char *p = component;; p = CharNextA(p)) {
         if (*p == ':')
             return true;  // a drive, or an alternate data stream
+        // No double-byte code page has a trail byte under 0x40: whether the
+        // system takes such a pair as one character or lets its second byte
+        // (a "/", a ":", a dot) stand alone is nothing to build on.
+        if (IsDoubleByteAt(p) && static_cast<unsigned char>(p[1]) < MIN_TRAIL_BYTE)
+            return true;
         if (*p == '\0' || IsPathSeparator(*p)) {
             if (p - component == 2 && component[0] == '.' && component[1] == '.')
                 return true;

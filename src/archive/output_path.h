@@ -16,8 +16,10 @@ constexpr int OUTPUT_PATH_MAX_CHARS = 259;
 // True for a stored name of name_bytes that would write outside the target
 // folder or somewhere unintended: a NUL among its bytes, empty once one
 // leading separator is dropped, a ".." component, a drive colon anywhere,
-// two leading separators (a network path), or a component that Windows opens
-// as a device (IsDeviceName). Either slash counts as a separator.
+// two leading separators (a network path), a component that Windows opens
+// as a device (IsDeviceName), or a double-byte character whose trail byte is
+// under 0x40 (none of the double-byte code pages has one). Either slash
+// counts as a separator.
 bool IsUnsafeMemberName(const char *name, size_t name_bytes);
 
 // True when the component from component to end is a name Windows takes for

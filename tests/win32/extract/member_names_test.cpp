@@ -59,6 +59,10 @@ TEST(MemberNamesDbcs, TrailByteMakesNoDirectoryEntry)
     EXPECT_EQ(MemberKind::File, ClassifyMember("dbcs/\x95\x5c"));
     EXPECT_EQ(MemberKind::Directory, ClassifyMember("dbcs/\x95\x5c/"));
     EXPECT_FALSE(IsUnsafeMemberName("\x95\x5cnul", 5));  // one component, no device
+    // A trail byte under 0x40, which no double-byte code page has: the
+    // system might let it stand alone as a separator, a colon or a dot.
+    for (const char *name : {"\x95/../../fuera.txt", "uno\x95:oculto", "a\x95.", "\x95/nul"})
+        EXPECT_TRUE(IsUnsafeMemberName(name, std::string(name).size())) << name;
 }
 
 }  // namespace
