@@ -197,15 +197,20 @@ TEST_F(FailureTest, EachFailureEndsTheRunWithItsMessage)
         Password = c.password;
         WindowAnswerer boxes(PressOnEveryBox(IDOK));
         EXPECT_EQ(2, ExtractInto(where.folder)) << label;
+        // Every row runs, whatever an earlier one showed.
         const std::vector<std::string> &texts = boxes.Stop();
-        ASSERT_EQ(1u, texts.size()) << label;
-        EXPECT_EQ(c.text(where), texts[0]) << label;
+        EXPECT_EQ(1u, texts.size()) << label;
+        if (texts.size() == 1)
+            EXPECT_EQ(c.text(where), texts[0]) << label;
 
         std::map<std::string, long> left;
         ListFiles(where.folder, "", left);
         EXPECT_EQ(c.left.size(), left.size()) << label;
         for (const auto &[name, size] : c.left) {
-            ASSERT_TRUE(left.count(name)) << label << ": no " << name;
+            if (!left.count(name)) {
+                ADD_FAILURE() << label << ": no " << name;
+                continue;
+            }
             if (size != ANY_SIZE)
                 EXPECT_EQ(size, left[name]) << label << ": " << name;
             EXPECT_TRUE(IsClosed(where.folder + "\\" + name)) << label << ": " << name << " still open";
