@@ -115,6 +115,14 @@ for zip_file in crafted/*.zip zips/*.zip; do
     "$tvsfx" build --quiet --arch "$arch" --out "$name.exe" --from-zip "$zip_file" "${verbatim[@]}"
 done
 
+# Bytes after a deflate stream's final block, cut in the middle: the step
+# over them after the member is extracted goes on on the next disk. What
+# follows on that disk is not a multiple of 4 bytes, so that a walk that
+# passed over it 4 bytes at a time would not meet the next local header.
+mkdir -p span/slack
+"$tvsfx" build --quiet --arch "$arch" --out span/slack.exe --from-zip crafted/deflate-slack.zip --flags 0x1000
+python3 "$here/make_disk_set.py" span/slack.exe span/slack zip mid:0:20001 central
+
 # The public peer archives of ../shared/corpus/peer-zips, where present,
 # each put in as it is. corpus/cases.txt lists them: "<file> tree" (compared
 # with unzip's), "<name> runs" (names outside ASCII, which unzip renames:
