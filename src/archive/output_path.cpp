@@ -23,37 +23,45 @@ constexpr size_t WORKING_PATH_BYTES = 517;
 constexpr size_t OVERWRITE_QUESTION_BYTES = 320;
 constexpr unsigned char MIN_TRAIL_BYTE = 0x40;  // code pages 932, 936, 949 and 950 alike
 
-// ASCII letters compared without case; every other byte as it is.
-static bool SameIgnoringCase(const char *text, const char *upper, size_t count_bytes)
+// Device names, upper case, one after another with their NULs; the
+// numbered ones take a digit after them.
+constexpr char DEVICE_NAMES[] = "CON\0PRN\0AUX\0NUL\0CONIN$\0CONOUT$";
+constexpr char NUMBERED_DEVICE_NAMES[] = "COM\0LPT";
+constexpr size_t DEVICE_NAME_MAX_BYTES = 7;  // CONOUT$
+
+static bool IsListed(const char *names, size_t names_bytes, const char *upper)
 {
-    for (size_t i = 0; i < count_bytes; i++) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != upper[i])
-            return false;
-    }
-    return true;
+    for (const char *name = names; name < names + names_bytes; name += lstrlenA(name) + 1)
+        if (!CompareBytes(name, upper, static_cast<size_t>(lstrlenA(name)) + 1))
+            return true;
+    return false;
 }
 
 bool IsDeviceName(const char *component, const char *end)
 {
     // The device part ends at the first dot; blanks before it do not count.
+    // Bytes, not characters: no byte of a device name is a lead or trail
+    // byte, and a dot or blank is never a trail byte that IsUnsafeMemberName
+    // lets through.
     const char *base_end = component;
     while (base_end < end && *base_end != '.')
-        base_end = CharNextA(base_end);
+        base_end++;
     while (base_end > component && base_end[-1] == ' ')
         base_end--;
     const size_t base_bytes = static_cast<size_t>(base_end - component);
-    static const char *const fixed[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char *device : fixed)
-        if (static_cast<size_t>(lstrlenA(device)) == base_bytes && SameIgnoringCase(component, device, base_bytes))
-            return true;
-    if (base_bytes != 4 || !(SameIgnoringCase(component, "COM", 3) || SameIgnoringCase(component, "LPT", 3)))
+    if (base_bytes > DEVICE_NAME_MAX_BYTES)
         return false;
-    const unsigned char number = static_cast<unsigned char>(component[3]);
+    char upper[DEVICE_NAME_MAX_BYTES + 1] = {};
+    for (size_t i = 0; i < base_bytes; i++)
+        upper[i] = component[i] >= 'a' && component[i] <= 'z' ? static_cast<char>(component[i] - 'a' + 'A')
+                                                              : component[i];
+    if (base_bytes != 4)
+        return IsListed(DEVICE_NAMES, sizeof DEVICE_NAMES, upper);
     // 0xB9, 0xB2, 0xB3: superscript one, two and three in code page 1252.
-    return (number >= '0' && number <= '9') || number == 0xB9 || number == 0xB2 || number == 0xB3;
+    const unsigned char number = static_cast<unsigned char>(upper[3]);
+    upper[3] = '\0';
+    return ((number >= '0' && number <= '9') || number == 0xB9 || number == 0xB2 || number == 0xB3) &&
+           IsListed(NUMBERED_DEVICE_NAMES, sizeof NUMBERED_DEVICE_NAMES, upper);
 }
 
 bool IsUnsafeMemberName(const char *name, size_t name_bytes)

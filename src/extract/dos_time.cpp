@@ -5,15 +5,19 @@
 
 constexpr uint16_t DOS_BASE_YEAR = 1980;
 
+// Of the DOS years, 1980 to 2107, the Gregorian rule takes only 2100 out of
+// every fourth.
 static bool IsLeapYear(unsigned year)
 {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return (year & 3) == 0 && year != 2100;
 }
 
+// 31 days in the odd months up to July and the even ones from August on.
 static uint16_t DaysInMonth(unsigned month, unsigned year)
 {
-    static const uint8_t days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
+    if (month == 2)
+        return IsLeapYear(year) ? 29 : 28;
+    return static_cast<uint16_t>(30 + ((month ^ (month >> 3)) & 1));
 }
 
 void ClampDosTime(uint16_t *dos_date, uint16_t *dos_time)
