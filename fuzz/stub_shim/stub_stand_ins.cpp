@@ -194,6 +194,7 @@ void ResetFileSystem(const char *target_folder)
     entries[TargetFolder] = true;
 }
 
+// A path that ends in a separator finds nothing, as on Windows.
 HANDLE FindFirstFileA(LPCSTR path, WIN32_FIND_DATAA *found)
 {
     const auto entry = entries.find(path);
@@ -205,14 +206,28 @@ HANDLE FindFirstFileA(LPCSTR path, WIN32_FIND_DATAA *found)
 BOOL FindClose(HANDLE) { return 1; }
 
 // Fails, as Windows does, where something of that name exists or the
-// folder above it does not.
+// folder above it does not; one trailing separator names the same folder.
 BOOL CreateDirectoryA(LPCSTR path, void *)
 {
     RequireUnderTarget(path);
-    const char *last = std::strrchr(path, '\\');
-    if (entries.count(path) || !last || !entries.count(std::string(path, static_cast<size_t>(last - path))))
+    const char *last = nullptr, *last_separator = nullptr;
+    for (const char *p = path; *p; p = CharNextA(p)) {
+        last = p;
+        if (*p == '\\' || *p == '/')
+            last_separator = p;
+    }
+    std::string folder = path;
+    if (last && last == last_separator) {
+        folder.pop_back();
+        last_separator = nullptr;
+        for (const char *p = path; p < last; p = CharNextA(p))
+            if (*p == '\\' || *p == '/')
+                last_separator = p;
+    }
+    if (entries.count(folder) || !last_separator ||
+        !entries.count(std::string(path, static_cast<size_t>(last_separator - path))))
         return 0;
-    entries[path] = true;
+    entries[folder] = true;
     return 1;
 }
 UINT GetDriveTypeA(LPCSTR root) { return root[0] == 'C' ? DRIVE_FIXED : DRIVE_NO_ROOT_DIR; }

@@ -178,11 +178,15 @@ void CreateFolders(MemberKind kind)
 {
     char working[WORKING_PATH_BYTES];
     if (kind == MemberKind::Directory) {
+        // One leading separator is dropped, as BuildOutputPath drops it from
+        // a file's name: kept, it would start the walk at the root of the
+        // drive (an empty TargetFolder) or put an empty component after it.
         StartFromTargetFolder(working);
-        if (lstrlenA(working) + lstrlenA(MemberPath) + 1 > OUTPUT_PATH_MAX_CHARS + 1)
+        const char *name = IsPathSeparator(MemberPath[0]) ? MemberPath + 1 : MemberPath;
+        if (lstrlenA(working) + lstrlenA(name) + 1 > OUTPUT_PATH_MAX_CHARS + 1)
             ErrorAbortFormatted(PLACE_FOLDER_ERROR_TEXT, PLACE_FOLDER_ERROR_FULL, Message(MSG_CANNOT_CREATE_FOLDER),
                                 MemberPath);
-        if (AppendString(working, WORKING_PATH_BYTES, MemberPath))
+        if (AppendString(working, WORKING_PATH_BYTES, name))
             InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
     } else if (CopyString(working, WORKING_PATH_BYTES, MemberPath)) {
         InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);

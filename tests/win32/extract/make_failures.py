@@ -222,6 +222,13 @@ def odd():
             Member(b"rara/", method=12, data=b"\x03\x00"),
             Member(b"rara/dos.txt", SMALL, method=0),
         ])[0],
+        # Names with one leading separator, which is dropped: a directory
+        # entry and a file in it, under the target folder.
+        "leading-separator": archive([
+            Member(b"/raiz/", method=0),
+            Member(b"\\raiz\\vacia\\", method=0),
+            Member(b"/raiz/dos.txt", SMALL, method=0),
+        ])[0],
         # Days past the month's end, at 10:20:30.
         "impossible-dates": archive([
             Member(b"febrero.txt", SMALL, method=0, date=day(2021, 2, 31), time=(10 << 11) | (20 << 5) | 15),

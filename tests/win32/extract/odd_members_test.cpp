@@ -1,7 +1,8 @@
 // Sound members that Info-ZIP unzip reads otherwise, so that its tree is no
 // oracle for them (make_failures.py writes them into odd/): directory
-// entries of any method, dates past the month's end, and a name whose last
-// byte is the trail byte 0x5C of a double-byte character.
+// entries of any method, names with a leading separator, dates past the
+// month's end, and a name whose last byte is the trail byte 0x5C of a
+// double-byte character.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -50,6 +51,22 @@ TEST_F(OddMembersTest, DirectoryEntriesOfAnyMethodMakeTheirFolders)
     ListFiles(folder, "", files);
     EXPECT_EQ((std::map<std::string, long>{{"rara\\dos.txt", 510}}), files);
     RemoveTree(folder);
+}
+
+// One leading separator is dropped from a directory entry's name as from a
+// file's: its folders are made under the target folder, never from the
+// root of its drive.
+TEST_F(OddMembersTest, LeadingSeparatorStaysUnderTheTargetFolder)
+{
+    RemoveTree("\\raiz");
+    const std::string folder = RunOdd("leading-separator");
+    EXPECT_TRUE(IsFolder(folder + "\\raiz\\vacia"));
+    std::map<std::string, long> files;
+    ListFiles(folder, "", files);
+    EXPECT_EQ((std::map<std::string, long>{{"raiz\\dos.txt", 510}}), files);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("\\raiz")) << "made at the root of the drive";
+    RemoveTree(folder);
+    RemoveTree("\\raiz");
 }
 
 // A day past the month's end becomes its last day (leap years counted), at
