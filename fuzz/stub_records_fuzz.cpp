@@ -12,16 +12,16 @@
 // Besides the sanitizers' findings, the walk must only move forward (the
 // stand-in _llseek aborts on a step back): a record that sends it back would
 // repeat forever; and every folder and file must lie under the target folder,
-// with no component that climbs out or names a device (the stand-ins abort
-// otherwise).
+// with no component that climbs out, holds a colon or names a device (the
+// stand-ins abort otherwise).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "archive/directory_walk.h"
 #include "archive/member_header.h"
-#include "archive/read_error_codes.h"
 #include "archive/output_path.h"
+#include "archive/read_error_codes.h"
 #include "archive/zip_records.h"
 #include "extract/crypt/member_input.h"
 #include "extract/inflate/stream_buffers.h"

@@ -43,11 +43,11 @@ void BuildOutputPath();
 // Creates the folders on the way to MemberPath: for a file, its output path
 // from BuildOutputPath; for a directory entry, its stored name less one
 // leading separator under TargetFolder (every folder of it, the last one
-// included). Ends the run with
-// StringId 56 for a drive that does not exist and StringId 42 for a folder
-// that cannot be created or a directory path over the limit. Folders that an
-// earlier call of the same run probed or made, and a drive it tested, are
-// taken as there without asking the system again.
+// included). Ends the run with StringId 56 for a drive that does not exist
+// and StringId 42 for a folder that cannot be created or a directory path
+// over the limit. Folders that an earlier call of the same run probed or
+// made, and a drive it tested, are taken as there without asking the system
+// again.
 void CreateFolders(MemberKind kind);
 
 // Starts a run with nothing known: every folder is probed again.

@@ -8,6 +8,6 @@
 
 // Clamps every field into range: seconds/2 to 29, minutes to 59, hours to
 // 23; a month of 0 becomes 1 and one over 12 becomes 12; a day of 0 becomes 1
-// and one past the month's end (31 February, 30 February of a year that is
-// not a leap year) the month's last day. The year stays as it is.
+// and one past the month's end (31 April, 30 February, 29 February of a year
+// that is not a leap year) the month's last day. The year stays as it is.
 void ClampDosTime(uint16_t *dos_date, uint16_t *dos_time);
