@@ -184,8 +184,13 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
         std::printf("  archive         at 0x%X: %zu members, %u bytes unpacked, %u bytes in the file\n",
                     result.first_local_header, result.member_count, result.total_size,
                     static_cast<unsigned>(result.image.size() - result.first_local_header));
-        std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
-                    result.central_directory, result.end_record, result.padding_bytes);
+        if (result.lead_padding_bytes)
+            std::printf("  directory       at 0x%X, end record at 0x%X; its comment is full, so %u bytes of padding "
+                        "stand before the archive\n",
+                        result.central_directory, result.end_record, result.lead_padding_bytes);
+        else
+            std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
+                        result.central_directory, result.end_record, result.padding_bytes);
     }
     if (!options.from_dir.empty())
         std::printf("  compression     %s, stored where that is smaller%s\n", DeflateCompressor::Description(),

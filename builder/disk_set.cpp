@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
@@ -115,9 +118,13 @@ std::string DiskLabel(unsigned number)
 
 uint64_t ParseDiskSize(const std::string &text)
 {
+    // Digits only: strtoull would take a sign or blanks ("-1" is 2^64 - 1).
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
+        return 0;
     char *end = nullptr;
+    errno = 0;
     const unsigned long long number = std::strtoull(text.c_str(), &end, 10);
-    if (end == text.c_str())
+    if (errno == ERANGE)
         return 0;
     const std::string suffix = end;
     const uint64_t unit = suffix.empty() ? 1
@@ -125,6 +132,8 @@ uint64_t ParseDiskSize(const std::string &text)
                           : (suffix == "m" || suffix == "M") ? 1024 * 1024
                           : (suffix == "g" || suffix == "G") ? 1024ull * 1024 * 1024
                                                              : 0;
+    if (unit == 0 || number > UINT64_MAX / unit)
+        return 0;  // an unknown suffix, or a product past 64 bits
     return number * unit;
 }
 

@@ -26,9 +26,21 @@ bool QueryEntry(const std::string &path, EntryInfo &info, std::string &error)
         info.kind = EntryKind::File;
     else
         info.kind = EntryKind::Other;
+    info.is_link = S_ISLNK(link_info.st_mode);
     info.size_bytes = uint64_t(target.st_size);
     info.modified = int64_t(target.st_mtime);
     info.identity = FileIdentity{uint64_t(target.st_dev), uint64_t(target.st_ino), true};
+    return true;
+}
+
+bool ResolvedPath(const std::string &path, std::string &resolved, std::string &error)
+{
+    std::unique_ptr<char, void (*)(void *)> absolute(realpath(path.c_str(), nullptr), std::free);
+    if (!absolute) {
+        error = std::strerror(errno);
+        return false;
+    }
+    resolved = absolute.get();
     return true;
 }
 

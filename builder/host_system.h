@@ -26,6 +26,7 @@ struct FileIdentity {
 
 struct EntryInfo {
     EntryKind kind;          // with links followed; a link to a folder says so
+    bool is_link;            // path itself is a symbolic link (or, on Windows, a reparse point)
     uint64_t size_bytes;     // files only
     int64_t modified;        // seconds since 1970-01-01 UTC
     FileIdentity identity;
@@ -34,6 +35,10 @@ struct EntryInfo {
 // Fills info for path. false when it cannot be reached; error then holds the
 // system's reason.
 [[nodiscard]] bool QueryEntry(const std::string &path, EntryInfo &info, std::string &error);
+
+// The absolute path path leads to, every link in it followed; false when
+// it cannot be reached. Two paths to the same place give the same text.
+[[nodiscard]] bool ResolvedPath(const std::string &path, std::string &resolved, std::string &error);
 
 // The names in folder ("." and ".." left out), in no particular order.
 [[nodiscard]] bool ListFolder(const std::string &folder, std::vector<std::string> &names, std::string &error);

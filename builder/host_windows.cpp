@@ -78,6 +78,7 @@ bool QueryEntry(const std::string &path, EntryInfo &info, std::string &error)
     }
     info = EntryInfo{};
     const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+    info.is_link = link;
     if (details.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         info.kind = link ? EntryKind::LinkToFolder : EntryKind::Folder;
     else if (details.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
@@ -90,6 +91,26 @@ bool QueryEntry(const std::string &path, EntryInfo &info, std::string &error)
     info.modified = ticks / FILETIME_TICKS_PER_SECOND - FILETIME_UNIX_EPOCH_SECONDS;
     info.identity = FileIdentity{details.dwVolumeSerialNumber,
                                  uint64_t(details.nFileIndexHigh) << 32 | details.nFileIndexLow, true};
+    return true;
+}
+
+bool ResolvedPath(const std::string &path, std::string &resolved, std::string &error)
+{
+    Handle file{CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    std::wstring final_path(32768, L'\0');  // the longest path the wide calls take
+    const DWORD count = file.handle == INVALID_HANDLE_VALUE
+                            ? 0
+                            : GetFinalPathNameByHandleW(file.handle, final_path.data(), DWORD(final_path.size()),
+                                                        FILE_NAME_NORMALIZED);
+    if (count == 0 || count >= final_path.size()) {
+        error = SystemMessage(GetLastError());
+        return false;
+    }
+    resolved = Utf8(final_path.data(), int(count));
+    for (char &c : resolved)
+        if (c == '\\')
+            c = '/';
     return true;
 }
 

@@ -142,7 +142,9 @@ Options ParseCommandLine(int argc, const char *const *argv)
         else if (name == "span") {
             options.span_bytes = ParseDiskSize(value);
             if (!options.span_bytes)
-                Refuse("--span: \"%s\" is not a disk size (bytes, or with k, m or g: 1440k, 100m)", value.c_str());
+                Refuse("--span: \"%s\" is not a disk size (a positive number of bytes that fits 64 bits, or of "
+                       "k, m or g: 1440k, 100m)",
+                       value.c_str());
         }
         else
             options.codepage = value;
@@ -177,7 +179,9 @@ std::string HelpText()
         "  --stub FILE        the stub to complete (default: the one of --arch built with this\n"
         "                     tvsfx); with --arch it must be of that architecture\n"
         "  --out FILE         the installer to write; it appears only when the build succeeds\n"
-        "  --from-dir DIR     archive the folder DIR (sorted, deflated or stored)\n"
+        "  --from-dir DIR     archive the folder DIR (sorted, deflated or stored); a link to a file\n"
+        "                     inside DIR is packed as that file's content, a link that leads\n"
+        "                     outside DIR, a link to a folder and a special file are refused\n"
         "  --from-zip FILE    take the members of an existing zip archive as they are\n"
         "  --password P       encrypt every member with the traditional zip cipher (1 to 99 bytes\n"
         "                     in the code page); sets bit 8, so the installer asks for it\n"

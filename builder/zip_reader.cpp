@@ -9,10 +9,10 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 
 namespace {
 
-constexpr uint16_t ZIP64_MARK_16 = 0xFFFF;
 constexpr uint32_t ZIP64_MARK_32 = 0xFFFFFFFF;
 
 struct Reader {
@@ -39,11 +39,20 @@ size_t FindEndRecord(const Reader &reader)
     size_t lowest = bytes.size() > END_RECORD_BYTES + ZIP_COMMENT_MAX_BYTES
                         ? bytes.size() - END_RECORD_BYTES - ZIP_COMMENT_MAX_BYTES
                         : 0;
+    std::optional<size_t> cut_short;  // the last end record whose comment runs past the end
     for (size_t at = bytes.size() - END_RECORD_BYTES + 1; at-- > lowest;) {
-        if (IsZipSignature(bytes.data() + at, ZIP_END_RECORD_TAIL) &&
-            ReadLe16(bytes.data() + at + ER_COMMENT_LENGTH) <= bytes.size() - at - END_RECORD_BYTES)
+        if (!IsZipSignature(bytes.data() + at, ZIP_END_RECORD_TAIL))
+            continue;
+        if (ReadLe16(bytes.data() + at + ER_COMMENT_LENGTH) <= bytes.size() - at - END_RECORD_BYTES)
             return at;
+        if (!cut_short)
+            cut_short = at;
     }
+    if (cut_short)
+        Refuse("%s: truncated: the end of central directory record at 0x%zX announces a comment of %u bytes, but "
+               "the file ends %zu bytes after the record",
+               reader.name.c_str(), *cut_short, ReadLe16(bytes.data() + *cut_short + ER_COMMENT_LENGTH),
+               bytes.size() - *cut_short - END_RECORD_BYTES);
     Refuse("%s: not a zip archive (no end of central directory record)", reader.name.c_str());
 }
 
@@ -54,8 +63,9 @@ void CheckEndRecord(const Reader &reader, size_t end_offset)
     if (end_offset >= ZIP64_END_LOCATOR_BYTES &&
         IsZipSignature(record - ZIP64_END_LOCATOR_BYTES, ZIP64_END_LOCATOR_TAIL))
         Refuse("%s: a Zip64 archive; the extractor reads only 32-bit zip records", name);
-    if (ReadLe16(record + ER_ENTRIES_TOTAL) == ZIP64_MARK_16 ||
-        ReadLe32(record + ER_CENTRAL_SIZE) == ZIP64_MARK_32 ||
+    // Without a locator, 0xFFFF entries is a count like any other: 65535 is
+    // also the most the writer puts in an installer.
+    if (ReadLe32(record + ER_CENTRAL_SIZE) == ZIP64_MARK_32 ||
         ReadLe32(record + ER_CENTRAL_OFFSET) == ZIP64_MARK_32)
         Refuse("%s: a Zip64 archive; the extractor reads only 32-bit zip records", name);
     if (ReadLe16(record + ER_DISK) != 0 || ReadLe16(record + ER_CENTRAL_DISK) != 0 ||
@@ -207,6 +217,13 @@ ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name)
         archive.members.push_back(std::move(member));
         local_offsets.push_back(size_t(local_offset));
     }
+
+    // A writer without Zip64 that went past 65535 members counts them modulo
+    // 65536 or stops at 0xFFFF: the headers beyond the count would be lost.
+    if (at + ZIP_SIGNATURE_BYTES <= end_offset && IsZipSignature(bytes.data() + at, ZIP_CENTRAL_HEADER_TAIL))
+        Refuse("%s: the central directory holds more members than the %u its end record counts: over the %zu a "
+               "zip archive holds without Zip64",
+               name.c_str(), entry_count, ZIP_ENTRIES_MAX);
 
     // Local headers in file order, as the extractor meets them; the central
     // directory keeps its own order.

@@ -296,6 +296,138 @@ TEST(FromZip, ArchiveCommentIsKeptAheadOfThePadding)
     EXPECT_NE(std::string::npos, run.out.find("the comment")) << run.out;
 }
 
+// A comment of the longest length leaves no room for the section padding
+// in the end record: the padding goes in front of the archive, and peers
+// and verify still see a sound archive with the comment whole. Cut short,
+// the same archive is refused as truncated, not as something else.
+TEST(FromZip, CommentOfTheLongestLength)
+{
+    TempDir work;
+    WriteText(work / "a.txt", "contenido\n");
+    const std::string zip = work / "max.zip";
+    ASSERT_EQ(0, RunShell("cd " + ShellQuote(work.path()) + " && python3 -c \"import zipfile,sys; "
+                          "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); z.write('a.txt'); "
+                          "z.comment=bytes((i*7)%251 for i in range(65535)); z.close()\" " + ShellQuote(zip))
+                     .exit_code);
+    const std::vector<uint8_t> original = ReadBytes(zip);
+    ToolRun run = RunTvsfx({"build", "--quiet", "--out", work / "setup.exe", "--from-zip", zip});
+    ASSERT_EQ(0, run.exit_code) << run.err;
+    const std::vector<uint8_t> image = ReadBytes(work / "setup.exe");
+    ExpectSameMembers(original, image, "max.zip");
+    const ParameterView block = ParseParameterBlock(image);
+    EXPECT_EQ(65535u, Le16(image, block.end_record + 20));
+    EXPECT_EQ(image.size(), block.end_record + 22 + 65535u) << "the comment still ends the file";
+    EXPECT_TRUE(std::equal(original.end() - 65535, original.end(), image.end() - 65535)) << "the comment whole";
+    EXPECT_EQ(0u, image.size() % 512) << "the section ends on the file alignment";
+    EXPECT_EQ(8u, HeaderFields(image, block).size()) << "the header decodes with the padding after it";
+    run = RunShell("unzip -tq " + ShellQuote(work / "setup.exe"));
+    EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+    if (HaveTool("7z")) {
+        run = RunShell("7z t " + ShellQuote(work / "setup.exe"));
+        EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+    }
+    run = RunTvsfx({"verify", work / "setup.exe"});
+    EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+
+    std::vector<uint8_t> cut(original.begin(), original.end() - 100);
+    WriteBytes(work / "cut.zip", cut);
+    run = RunTvsfx({"build", "--quiet", "--out", work / "cut.exe", "--from-zip", work / "cut.zip"});
+    EXPECT_EQ(1, run.exit_code);
+    EXPECT_NE(std::string::npos, run.err.find("truncated: the end of central directory record at 0x" ))
+        << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("announces a comment of 65535 bytes, but the file ends 65435 bytes "
+                                              "after the record"))
+        << run.err;
+    EXPECT_FALSE(FileExists(work / "cut.exe"));
+}
+
+void Put16(std::vector<uint8_t> &out, uint16_t value)
+{
+    out.push_back(value & 0xFF);
+    out.push_back(value >> 8);
+}
+
+void Put32(std::vector<uint8_t> &out, uint32_t value)
+{
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
+}
+
+// A stored zip of count empty members "NNNNN" with no Zip64 record, its end
+// record counting stated_count of them.
+std::vector<uint8_t> ZipOfEmptyMembers(size_t count, uint16_t stated_count)
+{
+    std::vector<uint8_t> out, central;
+    for (size_t index = 0; index < count; index++) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%05zu", index);
+        const uint32_t offset = static_cast<uint32_t>(out.size());
+        for (std::vector<uint8_t> *record : {&out, &central}) {
+            const bool local = record == &out;
+            Put32(*record, local ? 0x04034B50 : 0x02014B50);
+            if (!local)
+                Put16(*record, 20);       // version made by
+            Put16(*record, 10);           // version needed
+            Put32(*record, 0);            // flags, method stored
+            Put32(*record, 0x00210000);   // time 0, date 1980-01-01
+            for (int field = 0; field < 3; field++)
+                Put32(*record, 0);        // CRC, both sizes
+            Put16(*record, 5);            // name
+            Put16(*record, 0);            // extra
+            if (!local) {
+                for (int field = 0; field < 3; field++)
+                    Put16(*record, 0);    // comment, disk, internal attributes
+                Put32(*record, 0);        // external attributes
+                Put32(*record, offset);
+            }
+            record->insert(record->end(), name, name + 5);
+        }
+    }
+    const uint32_t central_offset = static_cast<uint32_t>(out.size());
+    out.insert(out.end(), central.begin(), central.end());
+    Put32(out, 0x06054B50);
+    Put32(out, 0);                        // disk numbers
+    Put16(out, stated_count);
+    Put16(out, stated_count);
+    Put32(out, static_cast<uint32_t>(central.size()));
+    Put32(out, central_offset);
+    Put16(out, 0);                        // comment
+    return out;
+}
+
+// 65535 members is the limit both ways: the builder writes that many, and
+// reads them back (a count of 0xFFFF without a Zip64 record is no Zip64
+// mark); one more, counted modulo 65536 or stopped at 0xFFFF by a writer
+// without Zip64, is refused, not cut down to the count.
+TEST(FromZip, TheLimitOf65535MembersReadAndWritten)
+{
+    TempDir work;
+    WriteBytes(work / "most.zip", ZipOfEmptyMembers(65535, 0xFFFF));
+    ToolRun run = RunTvsfx({"build", "--quiet", "--out", work / "most.exe", "--from-zip", work / "most.zip"});
+    ASSERT_EQ(0, run.exit_code) << run.err;
+    const std::vector<uint8_t> image = ReadBytes(work / "most.exe");
+    const ParameterView block = ParseParameterBlock(image);
+    EXPECT_EQ(65535u, WalkLikeTheStub(image, block.first_local_header).members.size());
+    EXPECT_EQ(0xFFFFu, Le16(image, block.end_record + 10));
+    run = RunShell("unzip -tq " + ShellQuote(work / "most.exe"));
+    EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+
+    // The installer's own archive, taken as --from-zip: what was written is read.
+    run = RunTvsfx({"build", "--quiet", "--out", work / "again.exe", "--from-zip", work / "most.exe"});
+    EXPECT_EQ(0, run.exit_code) << run.err;
+
+    for (const uint16_t stated : {uint16_t(0), uint16_t(0xFFFF)}) {
+        WriteBytes(work / "over.zip", ZipOfEmptyMembers(65536, stated));
+        run = RunTvsfx({"build", "--quiet", "--out", work / "over.exe", "--from-zip", work / "over.zip"});
+        EXPECT_EQ(1, run.exit_code) << stated;
+        EXPECT_NE(std::string::npos, run.err.find("the central directory holds more members than the " +
+                                                  std::to_string(stated) + " its end record counts: over the 65535 "
+                                                  "a zip archive holds without Zip64"))
+            << run.err;
+        EXPECT_FALSE(FileExists(work / "over.exe"));
+    }
+}
+
 TEST(FromZip, WhatTheExtractorCannotReadIsRefused)
 {
     struct Case {
