@@ -9,6 +9,7 @@
 #include "flag_switches.h"
 #include "folder_zipper.h"
 #include "host_system.h"
+#include "input_file.h"
 #include "installer_builder.h"
 #include "member_encryption.h"
 #include "output_file.h"
@@ -26,12 +27,12 @@
 
 namespace {
 
-std::vector<uint8_t> ReadInputFile(const std::string &path, const char *what)
+std::vector<uint8_t> ReadInput(const std::string &path, const char *what)
 {
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(path, bytes, error))
-        Refuse("%s %s: cannot open it: %s", what, path.c_str(), error.c_str());
+    if (!ReadInputFile(path, bytes, error))
+        Refuse("%s %s: %s", what, path.c_str(), error.c_str());
     return bytes;
 }
 
@@ -57,7 +58,7 @@ std::vector<uint8_t> LoadStub(const Options &options)
 {
     const bool x64 = options.arch && *options.arch == "x64";
     if (!options.stub_path.empty()) {
-        std::vector<uint8_t> stub = ReadInputFile(options.stub_path, "--stub");
+        std::vector<uint8_t> stub = ReadInput(options.stub_path, "--stub");
         if (options.arch) {
             const PeArch arch = ReadPeLayout(stub, TALVOK_SECTION_NAME).arch;
             if (ArchName(arch) != *options.arch)
@@ -77,7 +78,7 @@ std::vector<uint8_t> LoadStub(const Options &options)
 ZipArchive LoadPayload(const Options &options)
 {
     if (!options.from_zip.empty())
-        return ReadZipArchive(ReadInputFile(options.from_zip, "--from-zip"), options.from_zip);
+        return ReadZipArchive(ReadInput(options.from_zip, "--from-zip"), options.from_zip);
     FolderZipOptions zip_options;
     zip_options.codepage = options.codepage;
     zip_options.fixed_time = SourceDateEpoch();
@@ -94,7 +95,7 @@ ZipArchive LoadPayload(const Options &options)
 VerbatimArchive LoadVerbatimPayload(const Options &options)
 {
     VerbatimArchive archive;
-    archive.bytes = ReadInputFile(options.from_zip, "--from-zip");
+    archive.bytes = ReadInput(options.from_zip, "--from-zip");
     archive.scan = ScanVerbatimArchive(archive.bytes);
     return archive;
 }

@@ -3,6 +3,7 @@
 
 #include "build_error.h"
 #include "host_system.h"
+#include "input_file.h"
 #include "installer_reader.h"
 #include "output_file.h"
 #include "portable/byte_order.h"
@@ -101,7 +102,7 @@ bool ReadDiskFile(const std::string &folder, const std::string &name, std::vecto
         std::transform(b.begin(), b.end(), b.begin(), [](unsigned char c) { return std::toupper(c); });
         if (a == b) {
             path = Joined(folder, found);
-            return ReadWholeFile(path, bytes, error);
+            return ReadInputFile(path, bytes, error);
         }
     }
     return false;
@@ -226,7 +227,7 @@ JoinedSet JoinDiskSet(const std::vector<std::string> &folders, std::vector<std::
         std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
         std::vector<uint8_t> bytes;
         if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0 &&
-            ReadWholeFile(Joined(folders[0], name), bytes, error) && ReadInstaller(bytes).parameters) {
+            ReadInputFile(Joined(folders[0], name), bytes, error) && ReadInstaller(bytes).parameters) {
             program_name = name;
             program = std::move(bytes);
             break;
@@ -266,6 +267,12 @@ JoinedSet JoinDiskSet(const std::vector<std::string> &folders, std::vector<std::
             set.cuts.push_back(set.image.size());
         }
         set.image.insert(set.image.end(), part.begin() + skip, part.end());
+        if (set.image.size() >= INPUT_FILE_BYTES_LIMIT) {
+            faults.push_back(folders[index] + ": the disks up to this one join to 2 GiB or more, which no installer "
+                                              "can be (its offsets are signed 32-bit values)");
+            set.image.clear();
+            return set;
+        }
     }
     const std::vector<Piece> pieces = Pieces(set.image, block.first_local_header);
     for (size_t index = 0; index < set.cuts.size(); index++) {

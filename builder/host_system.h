@@ -46,8 +46,10 @@ struct EntryInfo {
 // Makes folder (its parent must exist); true also when it is there already.
 [[nodiscard]] bool MakeFolder(const std::string &folder, std::string &error);
 
-// The whole file; false when it cannot be opened or read.
-[[nodiscard]] bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error);
+// The whole file; false when it cannot be opened or read, or when it holds
+// more than max_bytes (then nothing past max_bytes + 1 is read).
+[[nodiscard]] bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error,
+                                 uint64_t max_bytes = UINT64_MAX);
 
 // Broken-down local time (the host's time zone) and UTC of a Unix time.
 [[nodiscard]] bool ToLocalTime(int64_t when, struct tm &local);

@@ -145,7 +145,7 @@ bool ListFolder(const std::string &folder, std::vector<std::string> &names, std:
     return true;
 }
 
-bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error)
+bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error, uint64_t max_bytes)
 {
     Handle file{CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
@@ -155,7 +155,7 @@ bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::st
     }
     bytes.clear();
     LARGE_INTEGER size;
-    if (GetFileSizeEx(file.handle, &size) && size.QuadPart > 0)
+    if (GetFileSizeEx(file.handle, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) <= max_bytes)
         bytes.reserve(size_t(size.QuadPart));
     uint8_t chunk[1 << 16];
     for (;;) {
@@ -167,6 +167,10 @@ bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::st
         if (count == 0)
             return true;
         bytes.insert(bytes.end(), chunk, chunk + count);
+        if (bytes.size() > max_bytes) {
+            error = "more than " + std::to_string(max_bytes) + " bytes";
+            return false;
+        }
     }
 }
 

@@ -231,6 +231,25 @@ ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name)
     std::iota(file_order.begin(), file_order.end(), size_t(0));
     std::stable_sort(file_order.begin(), file_order.end(),
                      [&](size_t a, size_t b) { return local_offsets[a] < local_offsets[b]; });
+    // Each member's local header and data end before the next member's
+    // header, and the last before the central directory: entries that share
+    // data (many directory entries on one member, a zip bomb's trick) would
+    // each become a copy of it in the installer.
+    for (size_t position = 0; position < file_order.size(); position++) {
+        const ZipMember &member = archive.members[file_order[position]];
+        const uint64_t data_end = uint64_t(member.data_offset) + member.compressed_bytes;
+        const bool last = position + 1 == file_order.size();
+        const uint64_t next = last ? central_offset : local_offsets[file_order[position + 1]];
+        if (data_end > next)
+            Refuse("%s: member \"%s\" (its header at 0x%zX, its data up to 0x%llX) overlaps %s at 0x%llX: members "
+                   "whose data overlap",
+                   name.c_str(), member.name.c_str(), local_offsets[file_order[position]],
+                   static_cast<unsigned long long>(data_end),
+                   last ? "the central directory"
+                        : ("member \"" + archive.members[file_order[position + 1]].name + "\"").c_str(),
+                   static_cast<unsigned long long>(next));
+    }
+
     std::vector<ZipMember> sorted;
     archive.central_order.resize(file_order.size());
     for (size_t position = 0; position < file_order.size(); position++) {

@@ -428,6 +428,37 @@ TEST(FromZip, TheLimitOf65535MembersReadAndWritten)
     }
 }
 
+// Directory entries that share data would each become a copy of it: 1000
+// entries on one member of 3 KiB were a 3 MB installer.
+TEST(FromZip, MembersWhoseDataOverlapAreRefused)
+{
+    TempDir work;
+    ASSERT_EQ(0, RunShell("python3 " + ShellQuote(TALVOK_SOURCE_DIR "/tests/native/builder/make_overlapping_zip.py") +
+                          " " + ShellQuote(work / "bomb.zip") + " 1000")
+                     .exit_code);
+    ToolRun run = RunTvsfx({"build", "--quiet", "--out", work / "bomb.exe", "--from-zip", work / "bomb.zip"});
+    EXPECT_EQ(1, run.exit_code);
+    EXPECT_NE(std::string::npos, run.err.find("member \"copy0000.txt\" (its header at 0x0, its data up to 0x"))
+        << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("overlaps member \"copy0001.txt\" at 0x0: members whose data overlap"))
+        << run.err;
+    EXPECT_FALSE(FileExists(work / "bomb.exe"));
+
+    // A member whose stated size runs into the central directory.
+    ASSERT_EQ(0, RunShell("python3 " + ShellQuote(TALVOK_SOURCE_DIR "/tests/native/builder/make_overlapping_zip.py") +
+                          " " + ShellQuote(work / "one.zip") + " 1").exit_code);
+    std::vector<uint8_t> one = ReadBytes(work / "one.zip");
+    const size_t end = FindEndRecord(one);
+    const uint32_t central = Le32(one, end + 16);
+    const uint32_t grown = Le32(one, central + 20) + 10;  // the central directory's compressed size
+    for (int shift = 0; shift < 4; shift++)
+        one[central + 20 + shift] = static_cast<uint8_t>(grown >> (8 * shift));
+    WriteBytes(work / "one.zip", one);
+    run = RunTvsfx({"build", "--quiet", "--out", work / "one.exe", "--from-zip", work / "one.zip"});
+    EXPECT_EQ(1, run.exit_code);
+    EXPECT_NE(std::string::npos, run.err.find("overlaps the central directory at 0x")) << run.err;
+}
+
 TEST(FromZip, WhatTheExtractorCannotReadIsRefused)
 {
     struct Case {
