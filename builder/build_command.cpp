@@ -1,6 +1,7 @@
 // "tvsfx build" (see build_command.h).
 #include "build_command.h"
 
+#include "ansi_codepage.h"
 #include "archive/zip_records.h"
 #include "build_error.h"
 #include "deflate_compressor.h"
@@ -31,8 +32,11 @@ std::vector<uint8_t> ReadInput(const std::string &path, const char *what)
 {
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadInputFile(path, bytes, error))
-        Refuse("%s %s: %s", what, path.c_str(), error.c_str());
+    switch (ReadInputFile(path, bytes, error)) {
+    case InputRead::Read: break;
+    case InputRead::Unreachable: Refuse("%s %s: cannot open it: %s", what, path.c_str(), error.c_str());
+    case InputRead::Refused: Refuse("%s %s: %s", what, path.c_str(), error.c_str());
+    }
     return bytes;
 }
 
@@ -78,7 +82,8 @@ std::vector<uint8_t> LoadStub(const Options &options)
 ZipArchive LoadPayload(const Options &options)
 {
     if (!options.from_zip.empty())
-        return ReadZipArchive(ReadInput(options.from_zip, "--from-zip"), options.from_zip);
+        return ReadZipArchive(ReadInput(options.from_zip, "--from-zip"), options.from_zip,
+                              AnsiCodepageOf(options.codepage));
     FolderZipOptions zip_options;
     zip_options.codepage = options.codepage;
     zip_options.fixed_time = SourceDateEpoch();

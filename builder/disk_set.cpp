@@ -102,7 +102,7 @@ bool ReadDiskFile(const std::string &folder, const std::string &name, std::vecto
         std::transform(b.begin(), b.end(), b.begin(), [](unsigned char c) { return std::toupper(c); });
         if (a == b) {
             path = Joined(folder, found);
-            return ReadInputFile(path, bytes, error);
+            return ReadInputFile(path, bytes, error) == InputRead::Read;
         }
     }
     return false;
@@ -227,7 +227,8 @@ JoinedSet JoinDiskSet(const std::vector<std::string> &folders, std::vector<std::
         std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
         std::vector<uint8_t> bytes;
         if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0 &&
-            ReadInputFile(Joined(folders[0], name), bytes, error) && ReadInstaller(bytes).parameters) {
+            ReadInputFile(Joined(folders[0], name), bytes, error) == InputRead::Read &&
+            ReadInstaller(bytes).parameters) {
             program_name = name;
             program = std::move(bytes);
             break;

@@ -174,8 +174,11 @@ int RunInfo(const ReadingOptions &options)
     CheckCodepage(options.codepage);
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadInputFile(options.file, bytes, error))
-        Refuse("%s: %s", options.file.c_str(), error.c_str());
+    switch (ReadInputFile(options.file, bytes, error)) {
+    case InputRead::Read: break;
+    case InputRead::Unreachable: Refuse("%s: cannot read it: %s", options.file.c_str(), error.c_str());
+    case InputRead::Refused: Refuse("%s: %s", options.file.c_str(), error.c_str());
+    }
     const InstallerFacts facts = ReadInstaller(std::move(bytes));
     if (!facts.parameters)
         Refuse("%s: not an installer made by tvsfx (no ParameterBlock)", options.file.c_str());

@@ -3,26 +3,24 @@
 
 #include "host_system.h"
 
-bool ReadInputFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error)
+InputRead ReadInputFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error)
 {
     EntryInfo info;
+    if (!QueryEntry(path, info, error))
+        return InputRead::Unreachable;
     std::string reason;
-    if (!QueryEntry(path, info, reason)) {
-        error = "cannot read it: " + reason;
-        return false;
-    }
     if (info.kind != EntryKind::File) {
         error = info.kind == EntryKind::Other ? "not a regular file (a device or a pipe)" : "a folder, not a file";
-        return false;
+        return InputRead::Refused;
     }
     if (info.size_bytes >= INPUT_FILE_BYTES_LIMIT) {
         error = std::to_string(info.size_bytes) + " bytes: 2 GiB or more, which no installer or archive the stub "
                 "reads can be (its offsets are signed 32-bit values)";
-        return false;
+        return InputRead::Refused;
     }
     if (!ReadWholeFile(path, bytes, reason, INPUT_FILE_BYTES_LIMIT - 1)) {
         error = "cannot read it: " + reason;
-        return false;
+        return InputRead::Refused;
     }
-    return true;
+    return InputRead::Read;
 }

@@ -12,7 +12,10 @@
 
 constexpr uint64_t INPUT_FILE_BYTES_LIMIT = 0x80000000u;  // 2 GiB: the stub's offsets are signed 32-bit
 
-// Fills bytes with the file at path. false when it is no regular file, is
-// 2 GiB or more (also when it grows to that while read) or cannot be read;
-// error then says which, in words that follow "path: ".
-[[nodiscard]] bool ReadInputFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error);
+enum class InputRead { Read, Unreachable, Refused };
+
+// Fills bytes with the file at path. Unreachable: it cannot be opened, and
+// error holds the system's reason; Refused: it is no regular file, is 2 GiB
+// or more (also when it grows to that while read) or fails while read, and
+// error says which, in words that follow "path: ".
+[[nodiscard]] InputRead ReadInputFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error);

@@ -1,6 +1,7 @@
 // UTF-8 to ANSI code page conversion with iconv (see text_encoding.h).
 #include "text_encoding.h"
 
+#include "ansi_codepage.h"
 #include "build_error.h"
 
 #include <cerrno>
@@ -32,6 +33,7 @@ private:
 
 void CheckCodepage(const std::string &codepage)
 {
+    AnsiCodepageOf(codepage);
     if (codepage == RAW_CODEPAGE)
         return;
     Converter converter(codepage);

@@ -3,6 +3,7 @@
 // (no PE image, no ParameterBlock) ends the list there.
 #include "verify_command.h"
 
+#include "ansi_codepage.h"
 #include "archive/zip_records.h"
 #include "build_error.h"
 #include "disk_set.h"
@@ -11,6 +12,7 @@
 #include "input_file.h"
 #include "info_command.h"
 #include "installer_reader.h"
+#include "member_name_check.h"
 #include "portable/byte_order.h"
 #include "portable/parameter_block.h"
 #include "progress_meter.h"
@@ -241,6 +243,22 @@ void CheckDirectory(const InstallerFacts &facts, const std::string &codepage, Fi
     }
 }
 
+// The names as the stub meets them, in the walk's order, through the
+// build's own check.
+void CheckNames(const InstallerFacts &facts, const std::string &codepage, Findings &findings)
+{
+    const AnsiCodepage ansi = AnsiCodepageOf(codepage);
+    NameClashes clashes(ansi);
+    for (const LocalRecord &member : facts.archive.members) {
+        std::string fault = MemberNameFault(member.name, ansi);
+        if (fault.empty())
+            fault = clashes.Add(member.name);
+        if (!fault.empty())
+            findings.Fault("member \"%s\": %s; the installer cannot extract it as it is named",
+                           Shown(member.name, codepage).c_str(), fault.c_str());
+    }
+}
+
 bool IsFolderEntry(const LocalRecord &member)
 {
     return !member.name.empty() && (member.name.back() == '/' || member.name.back() == '\\') &&
@@ -345,8 +363,9 @@ int RunVerify(const ReadingOptions &options)
     } else if (!options.later_disks.empty()) {
         throw UsageError("one installer at a time (\"" + options.later_disks[0] +
                          "\" is a second; a disk set is given as its folders)");
-    } else if (!ReadInputFile(options.file, bytes, error)) {
-        std::printf("%s: %s\n", options.file.c_str(), error.c_str());
+    } else if (const InputRead read = ReadInputFile(options.file, bytes, error); read != InputRead::Read) {
+        std::printf("%s: %s%s\n", options.file.c_str(), read == InputRead::Unreachable ? "cannot read it: " : "",
+                    error.c_str());
         return EXIT_DAMAGED;
     }
     const InstallerFacts facts = ReadInstaller(std::move(bytes));
@@ -373,6 +392,7 @@ int RunVerify(const ReadingOptions &options)
     CheckHeader(facts, findings);
     CheckEndRecord(facts, findings);
     CheckDirectory(facts, options.codepage, findings);
+    CheckNames(facts, options.codepage, findings);
     uint64_t checked_bytes = 0;
     const size_t unchecked = CheckMembers(facts, password, options, findings, checked_bytes);
 

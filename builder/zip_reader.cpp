@@ -5,6 +5,8 @@
 
 #include "archive/zip_records.h"
 #include "build_error.h"
+#include "member_name_check.h"
+#include "text_encoding.h"
 #include "portable/byte_order.h"
 
 #include <algorithm>
@@ -146,8 +148,9 @@ void CheckMember(const Reader &reader, const ZipMember &member, uint16_t disk_st
 
 }  // namespace
 
-ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name)
+ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name, const AnsiCodepage &codepage)
 {
+    NameClashes clashes(codepage);
     if (bytes.size() >= 0x80000000u)
         Refuse("%s: 2 GiB or more; the installer's offsets are signed 32-bit values", name.c_str());
     const Reader reader{bytes, name};
@@ -194,6 +197,12 @@ ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name)
         member.central_extra = WithoutZip64Blocks(variable + name_bytes, extra_bytes);
         member.comment.assign(variable + name_bytes + extra_bytes, variable + name_bytes + extra_bytes + comment_bytes);
         CheckMember(reader, member, ReadLe16(central + CH_DISK_START), stated_local_offset);
+        std::string fault = MemberNameFault(member.name, codepage);
+        if (fault.empty())
+            fault = clashes.Add(member.name);
+        if (!fault.empty())
+            Refuse("%s: member \"%s\": %s; the installer could not extract it as it is named", name.c_str(),
+                   FromAnsi(member.name, codepage.Name()).c_str(), fault.c_str());
         at += CENTRAL_HEADER_BYTES + size_t(name_bytes) + extra_bytes + comment_bytes;
 
         const int64_t local_offset = int64_t(stated_local_offset) + shift;

@@ -124,6 +124,64 @@ TEST_F(FromDir, NamesUpTo260BytesInCodePage1252)
     EXPECT_EQ(longest, walk.members[2].name);
 }
 
+// File names Linux allows and Windows does not take as they are: refused
+// with the name and the reason, nothing at --out. (Wine shows such Linux
+// names to tvsfx.exe under other names, so the native builder only.)
+TEST_F(FromDir, NamesWindowsCannotCreateAreRefused)
+{
+    if (!NativeTvsfx())
+        GTEST_SKIP() << "Wine renames these files for tvsfx.exe";
+    const struct {
+        std::vector<std::string> files;
+        const char *shown;
+        const char *reason;
+    } cases[] = {
+        {{"a:b"}, "a:b", "a ':'"},
+        {{"q?.txt"}, "q?.txt", "a '?'"},
+        {{"a|b"}, "a|b", "a '|'"},
+        {{"trail."}, "trail.", "ends in a dot or a blank"},
+        {{"..."}, "...", "ends in a dot or a blank"},
+        {{"CON"}, "CON", "is a device name"},
+        {{"docs/Aux.c"}, "docs/Aux.c", "is a device name"},
+        {{"tab\there"}, "tab\there", "a control character (0x09)"},
+        {{"Readme.txt", "readme.txt"}, "readme.txt", "when case is ignored"},
+        {{"Docs/a.txt", "docs"}, "docs", "needs a folder"},
+    };
+    for (const auto &c : cases) {
+        TempDir work;
+        const std::string folder = work / "in";
+        for (const std::string &file : c.files) {
+            std::filesystem::create_directories(std::filesystem::path(folder + "/" + file).parent_path());
+            WriteText(folder + "/" + file, "x");
+        }
+        const ToolRun run = BuildFromDir(folder, work / "out.exe");
+        EXPECT_EQ(1, run.exit_code) << c.shown;
+        EXPECT_NE(std::string::npos, run.err.find(std::string(c.shown) + ": ")) << c.shown << ": " << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(c.reason)) << c.shown << ": " << run.err;
+        EXPECT_FALSE(FileExists(work / "out.exe")) << c.shown;
+    }
+}
+
+// --codepage takes the ANSI code pages of Windows only: the stub uses texts
+// and names as bytes of one.
+TEST_F(FromDir, CodepagesTheStubCannotUseAreRefused)
+{
+    for (const char *codepage : {"UTF-8", "CP65001", "UTF-16", "CP850", "ISO-8859-1"}) {
+        for (const std::vector<std::string> &arguments :
+             {std::vector<std::string>{"build", "--out", dir / "out.exe", "--from-dir", dir / "payload"},
+              std::vector<std::string>{"info", dir / "payload/readme.txt"}}) {
+            std::vector<std::string> with = arguments;
+            with.insert(with.end(), {"--codepage", codepage});
+            const ToolRun run = RunTvsfx(with);
+            EXPECT_NE(0, run.exit_code) << codepage;
+            EXPECT_NE(std::string::npos, run.err.find("is not an ANSI code page of Windows")) << codepage << ": "
+                                                                                              << run.err;
+        }
+        EXPECT_FALSE(FileExists(dir / "out.exe")) << codepage;
+    }
+    EXPECT_EQ(0, BuildFromDir(dir / "payload", dir / "out.exe", {"--codepage", "CP1251"}).exit_code);
+}
+
 // A link to a file inside the folder is packed as that file's content.
 TEST_F(FromDir, LinksInsideTheFolderAreFollowed)
 {

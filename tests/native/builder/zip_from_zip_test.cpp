@@ -459,6 +459,66 @@ TEST(FromZip, MembersWhoseDataOverlapAreRefused)
     EXPECT_NE(std::string::npos, run.err.find("overlaps the central directory at 0x")) << run.err;
 }
 
+// Names the stub refuses or Windows cannot create, one archive each: the
+// build names the member and the reason and writes nothing; the same
+// archive put in as it is (--verbatim) is reported by verify.
+TEST(FromZip, NamesNoInstallerCanExtractAreRefused)
+{
+    const struct {
+        std::vector<std::string> names;  // as make_named_zip.py takes them
+        const char *shown;               // the member named in the message
+        const char *reason;
+    } cases[] = {
+        {{"a:b"}, "a:b", "a ':'"},
+        {{"q?.txt"}, "q?.txt", "a '?'"},
+        {{"a|b"}, "a|b", "a '|'"},
+        {{"trail."}, "trail.", "ends in a dot or a blank"},
+        {{"..."}, "...", "ends in a dot or a blank"},
+        {{"CON"}, "CON", "is a device name"},
+        {{"docs/nul.txt"}, "docs/nul.txt", "is a device name"},
+        {{"bell\\x07"}, "bell\a", "a control character (0x07)"},
+        {{"escaped/sub\\x00/"}, "escaped/sub", "a NUL byte"},
+        {{"/abs.txt"}, "/abs.txt", "an absolute name"},
+        {{"Readme.txt", "README.TXT"}, "README.TXT", "the same name as \"Readme.txt\" when case is ignored"},
+        {{"docs", "docs/a.txt"}, "docs/a.txt", "it needs a folder where \"docs\" is a file"},
+    };
+    for (const auto &c : cases) {
+        TempDir work;
+        std::string command = "python3 " + ShellQuote(TALVOK_SOURCE_DIR "/tests/native/builder/make_named_zip.py") +
+                              " " + ShellQuote(work / "names.zip");
+        for (const std::string &name : c.names)
+            command += " " + ShellQuote(name);
+        ASSERT_EQ(0, RunShell(command).exit_code) << c.shown;
+        ToolRun run = RunTvsfx({"build", "--out", work / "setup.exe", "--from-zip", work / "names.zip"});
+        EXPECT_EQ(1, run.exit_code) << c.shown;
+        EXPECT_NE(std::string::npos, run.err.find(std::string("member \"") + c.shown)) << c.shown << ": " << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(c.reason)) << c.shown << ": " << run.err;
+        EXPECT_FALSE(FileExists(work / "setup.exe")) << c.shown;
+
+        ASSERT_EQ(0, RunTvsfx({"build", "--quiet", "--out", work / "verbatim.exe", "--from-zip", work / "names.zip",
+                               "--verbatim"})
+                         .exit_code);
+        run = RunTvsfx({"verify", work / "verbatim.exe"});
+        EXPECT_EQ(1, run.exit_code) << c.shown << ": " << run.out;
+        EXPECT_NE(std::string::npos, run.out.find(std::string("member \"") + c.shown)) << c.shown << ": " << run.out;
+        EXPECT_NE(std::string::npos, run.out.find(c.reason)) << c.shown << ": " << run.out;
+        EXPECT_NE(std::string::npos, run.out.find("the installer cannot extract it as it is named")) << run.out;
+    }
+
+    // In CP932 a trail byte '\' or '|' is part of its character: sound there,
+    // refused in the default CP1252 (the '|').
+    TempDir work;
+    ASSERT_EQ(0, RunShell("python3 " + ShellQuote(TALVOK_SOURCE_DIR "/tests/native/builder/make_named_zip.py") +
+                          " " + ShellQuote(work / "sjis.zip") + " '\\x83\\x5c.txt' '\\x83\\x7c.txt'")
+                     .exit_code);
+    EXPECT_EQ(0, RunTvsfx({"build", "--quiet", "--out", work / "sjis.exe", "--from-zip", work / "sjis.zip",
+                           "--codepage", "CP932"})
+                     .exit_code);
+    EXPECT_EQ(0, RunTvsfx({"verify", work / "sjis.exe", "--codepage", "CP932"}).exit_code);
+    EXPECT_EQ(1, RunTvsfx({"build", "--quiet", "--out", work / "sjis.exe", "--from-zip", work / "sjis.zip"})
+                     .exit_code);
+}
+
 TEST(FromZip, WhatTheExtractorCannotReadIsRefused)
 {
     struct Case {
