@@ -2,6 +2,7 @@
 #include "installer_builder.h"
 
 #include "build_error.h"
+#include "message_fit.h"
 #include "parameter_block_patch.h"
 #include "pe_image.h"
 #include "portable/parameter_block.h"
@@ -80,6 +81,9 @@ BuildResult BuildInstaller(const BuildRequest &request)
     result.parameter_block = FindParameterBlock(request.stub);
 
     const SfxHeaderImage header = BuildSfxHeader(request.texts, request.flags, request.field_bounds);
+    if (request.field_bounds == FieldBounds::Checked)
+        if (const std::string fault = MessageFitFault(request.texts); !fault.empty())
+            Refuse("%s", fault.c_str());
     result.header_offset = AppendedSectionOffset(layout);
     result.header_compressed_bytes = static_cast<uint32_t>(header.compressed.size());
     result.header_unpacked_bytes = static_cast<uint32_t>(header.unpacked_bytes);

@@ -63,6 +63,8 @@ struct BuildResult {
     std::optional<VerbatimScan> verbatim;  // what re-basing found, with --verbatim
 };
 
-// Refuses (BuildError) whatever the stub or the texts cannot take, and an
-// installer that would reach 2 GiB; a verbatim archive's content never.
+// Refuses (BuildError) whatever the stub or the texts cannot take (with
+// checked bounds, also a text too long for a message the stub formats it
+// into, message_fit.h), and an installer that would reach 2 GiB; a verbatim
+// archive's content never.
 BuildResult BuildInstaller(const BuildRequest &request);

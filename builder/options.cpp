@@ -5,6 +5,7 @@
 #include "build_error.h"
 #include "disk_set.h"
 #include "flag_switches.h"
+#include "message_fit.h"
 #include "portable/parameter_block.h"
 #include "text_encoding.h"
 
@@ -21,13 +22,13 @@ struct TextOption {
     const char *help;
 };
 const TextOption TextOptions[] = {
-    {"command", HEADER_RUN_COMMAND, "program to run from the extraction folder, e.g. .\\setup.exe (256 bytes)"},
-    {"parameters", HEADER_RUN_PARAMETERS, "its parameters (256 bytes)"},
-    {"text", HEADER_DIALOG_TEXT, "the dialog's message text (256 bytes)"},
-    {"title", HEADER_TITLE, "the title; sets flags bit 4 (64 bytes)"},
-    {"intro", HEADER_INTRO_TEXT, "question asked before the dialog opens (513 bytes)"},
-    {"about", HEADER_ABOUT_TEXT, "text of the about box, above the program's own (515 bytes)"},
-    {"info", HEADER_INFO_TEXT, "text shown by -info; default: the build's option line (511 bytes)"},
+    {"command", HEADER_RUN_COMMAND, "program to run from the extraction folder, e.g. .\\setup.exe"},
+    {"parameters", HEADER_RUN_PARAMETERS, "its parameters"},
+    {"text", HEADER_DIALOG_TEXT, "the dialog's message text"},
+    {"title", HEADER_TITLE, "the title; sets flags bit 4"},
+    {"intro", HEADER_INTRO_TEXT, "question asked before the dialog opens"},
+    {"about", HEADER_ABOUT_TEXT, "text of the about box, above the program's own"},
+    {"info", HEADER_INFO_TEXT, "text shown by -info; default: the build's option line"},
 };
 
 const FlagSwitch *FindSwitch(const std::string &name)
@@ -188,11 +189,12 @@ std::string HelpText()
         "  --password-file F  the same, with the password on the first line of F, so that it\n"
         "                     stays out of the shell's history\n"
         "\n"
-        "Header texts (limits in bytes after conversion):\n";
+        "Header texts (limits in bytes after conversion: the stub's buffer for each, and for\n"
+        "--about and --command the room that the messages they are shown in leave):\n";
     for (const TextOption &text : TextOptions) {
         std::string line = std::string("  --") + text.name + " T";
         line.resize(21, ' ');
-        help += line + text.help + "\n";
+        help += line + text.help + " (" + std::to_string(LongestText(text.field)) + " bytes)\n";
     }
     help +=
         "\n"
