@@ -32,6 +32,9 @@ std::string SplitName(const std::string &name, const AnsiCodepage &codepage, std
                 return "it ends in the lead byte of a two-byte character";
             if (name[at + 1] == '\0')
                 return "a NUL byte in the name (the installer would see the name end there)";
+            if (at + 2 == name.size() && name[at + 1] == '\\')
+                return "its last byte is a backslash that is the trail byte of a two-byte character, which a "
+                       "reader that tests the last byte takes for a folder entry";
             part.bytes.append(name, at, 2);
             part.chars++;
             at += 2;

@@ -18,7 +18,9 @@
 //     CONOUT$, in any case, with any extension and trailing blanks ("nul",
 //     "Com1.txt", "aux .log");
 //   - a part over 255 characters, the longest name a Windows folder holds;
-//   - a lead byte of a double-byte code page at the very end.
+//   - a lead byte of a double-byte code page at the very end, or a
+//     two-byte character at the end whose trail byte is a backslash (a
+//     reader that tests the last byte sees a folder entry).
 //
 // Both separators separate ('/' and '\'), as they do for the stub. Across
 // members, names that land on one file when case is ignored ("Readme.txt"

@@ -101,6 +101,7 @@ TEST(MemberNames, DoubleByteCharactersAreWalkedWhole)
     EXPECT_EQ("", MemberNameFault("dir" + so + "/", cp932)) << "a folder entry ending in SO";
     EXPECT_NE(std::string::npos, MemberNameFault(bar + ".txt", cp1252).find("a '|'"));
     EXPECT_NE(std::string::npos, MemberNameFault("a\x83", cp932).find("lead byte"));
+    EXPECT_NE(std::string::npos, MemberNameFault("dir" + so, cp932).find("takes for a folder entry"));
     EXPECT_NE(std::string::npos, MemberNameFault(std::string("a\x83\0", 3), cp932).find("NUL"));
     // 128 two-byte characters are 128 characters, not 256.
     std::string wide;
