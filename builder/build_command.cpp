@@ -1,6 +1,7 @@
 // "tvsfx build" (see build_command.h).
 #include "build_command.h"
 
+#include "ansi_codepage.h"
 #include "archive/zip_records.h"
 #include "build_error.h"
 #include "deflate_compressor.h"
@@ -9,6 +10,7 @@
 #include "flag_switches.h"
 #include "folder_zipper.h"
 #include "host_system.h"
+#include "input_file.h"
 #include "installer_builder.h"
 #include "member_encryption.h"
 #include "output_file.h"
@@ -26,12 +28,15 @@
 
 namespace {
 
-std::vector<uint8_t> ReadInputFile(const std::string &path, const char *what)
+std::vector<uint8_t> ReadInput(const std::string &path, const char *what)
 {
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(path, bytes, error))
-        Refuse("%s %s: cannot open it: %s", what, path.c_str(), error.c_str());
+    switch (ReadInputFile(path, bytes, error)) {
+    case InputRead::Read: break;
+    case InputRead::Unreachable: Refuse("%s %s: cannot open it: %s", what, path.c_str(), error.c_str());
+    case InputRead::Refused: Refuse("%s %s: %s", what, path.c_str(), error.c_str());
+    }
     return bytes;
 }
 
@@ -57,7 +62,7 @@ std::vector<uint8_t> LoadStub(const Options &options)
 {
     const bool x64 = options.arch && *options.arch == "x64";
     if (!options.stub_path.empty()) {
-        std::vector<uint8_t> stub = ReadInputFile(options.stub_path, "--stub");
+        std::vector<uint8_t> stub = ReadInput(options.stub_path, "--stub");
         if (options.arch) {
             const PeArch arch = ReadPeLayout(stub, TALVOK_SECTION_NAME).arch;
             if (ArchName(arch) != *options.arch)
@@ -77,7 +82,8 @@ std::vector<uint8_t> LoadStub(const Options &options)
 ZipArchive LoadPayload(const Options &options)
 {
     if (!options.from_zip.empty())
-        return ReadZipArchive(ReadInputFile(options.from_zip, "--from-zip"), options.from_zip);
+        return ReadZipArchive(ReadInput(options.from_zip, "--from-zip"), options.from_zip,
+                              AnsiCodepageOf(options.codepage));
     FolderZipOptions zip_options;
     zip_options.codepage = options.codepage;
     zip_options.fixed_time = SourceDateEpoch();
@@ -94,7 +100,7 @@ ZipArchive LoadPayload(const Options &options)
 VerbatimArchive LoadVerbatimPayload(const Options &options)
 {
     VerbatimArchive archive;
-    archive.bytes = ReadInputFile(options.from_zip, "--from-zip");
+    archive.bytes = ReadInput(options.from_zip, "--from-zip");
     archive.scan = ScanVerbatimArchive(archive.bytes);
     return archive;
 }
@@ -184,8 +190,13 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
         std::printf("  archive         at 0x%X: %zu members, %u bytes unpacked, %u bytes in the file\n",
                     result.first_local_header, result.member_count, result.total_size,
                     static_cast<unsigned>(result.image.size() - result.first_local_header));
-        std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
-                    result.central_directory, result.end_record, result.padding_bytes);
+        if (result.lead_padding_bytes)
+            std::printf("  directory       at 0x%X, end record at 0x%X; its comment is full, so %u bytes of padding "
+                        "stand before the archive\n",
+                        result.central_directory, result.end_record, result.lead_padding_bytes);
+        else
+            std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
+                        result.central_directory, result.end_record, result.padding_bytes);
     }
     if (!options.from_dir.empty())
         std::printf("  compression     %s, stored where that is smaller%s\n", DeflateCompressor::Description(),

@@ -5,6 +5,7 @@
 #include "build_error.h"
 #include "flag_switches.h"
 #include "host_system.h"
+#include "input_file.h"
 #include "installer_reader.h"
 #include "json_writer.h"
 #include "text_encoding.h"
@@ -95,7 +96,7 @@ void PrintText(const ReadingOptions &options, const InstallerFacts &facts)
 
 void PrintJson(const ReadingOptions &options, const InstallerFacts &facts)
 {
-    JsonWriter json;
+    JsonWriter json(stdout);
     json.BeginObject();
     json.String("file", options.file);
     json.Number("bytes", facts.bytes.size());
@@ -163,7 +164,7 @@ void PrintJson(const ReadingOptions &options, const InstallerFacts &facts)
     if (!facts.archive.walk_failure.empty())
         json.String("walk_failure", facts.archive.walk_failure);
     json.EndObject();
-    std::fputs(json.Text().c_str(), stdout);
+    json.Finish();
 }
 
 }  // namespace
@@ -173,8 +174,11 @@ int RunInfo(const ReadingOptions &options)
     CheckCodepage(options.codepage);
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(options.file, bytes, error))
-        Refuse("%s: cannot read it: %s", options.file.c_str(), error.c_str());
+    switch (ReadInputFile(options.file, bytes, error)) {
+    case InputRead::Read: break;
+    case InputRead::Unreachable: Refuse("%s: cannot read it: %s", options.file.c_str(), error.c_str());
+    case InputRead::Refused: Refuse("%s: %s", options.file.c_str(), error.c_str());
+    }
     const InstallerFacts facts = ReadInstaller(std::move(bytes));
     if (!facts.parameters)
         Refuse("%s: not an installer made by tvsfx (no ParameterBlock)", options.file.c_str());

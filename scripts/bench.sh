@@ -39,3 +39,4 @@ echo "== native build"
 "$native_dir/bench/inflate_bench" "$corpus" "$repetitions"
 
 bash "$root/scripts/bench-builder.sh" "$native_dir"
+bash "$root/scripts/bench-readers.sh" "$native_dir"

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "fixed_texts.h"
+#include "portable/message_buffers.h"
 #include "portable/parameter_block.h"
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
@@ -15,7 +16,6 @@
 #include "ui/main_dialog.h"
 #include "ui/pump_messages.h"
 
-constexpr size_t COMMAND_LINE_BYTES = 739;
 constexpr size_t WAIT_FILE_BYTES = 260;
 constexpr UINT_PTR POLL_TIMER = 70;
 constexpr UINT POLL_PERIOD_MS = 10000;

@@ -9,6 +9,7 @@
 #include "ui/install_sequence.h"
 
 #include "fixed_texts.h"
+#include "portable/message_buffers.h"
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
@@ -19,8 +20,6 @@
 #include "ui/centre_on_screen.h"
 
 constexpr int CAPTION_BYTES = 300;
-constexpr int STILL_RUNNING_BYTES = 200;
-constexpr int ABOUT_TEXT_BYTES = 512;
 
 uint8_t CancelFlag;
 int WaitingForDone;
