@@ -409,6 +409,24 @@ TEST(InstallFlow, RelativeTmpCleansUpTheFolderItMade)
     RemoveTree(root);
 }
 
+// The clean-up deletes what the run extracted, man pages whose long names
+// share a prefix (and whose short names collide under Wine) among them, and
+// what the command left, except a tree deeper than any path of 260
+// characters: that stays, with no internal error (a box, a report file and
+// exit code 1).
+TEST(InstallFlow, CleanUpLeavesOnlyATreeTooDeepForItsPaths)
+{
+    InstallerRun run("cleanup");
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    EXPECT_EQ(0u, run.Exit()) << "1 is the internal error";
+    EXPECT_EQ(41u, run.Report()["file"].size()) << "the command did not run, or not in the whole tree";
+    const std::string deep = "TVSE0.TMP\\a-level-of-a-tree-too-deep-for-its-paths\\";
+    for (const auto &left : run.Left())
+        EXPECT_EQ(0u, left.first.rfind(deep, 0)) << "left outside the deep tree: " << left.first;
+    const std::string folder = run.TempFolder(0);
+    RemoveTree(L"\\\\?\\" + std::wstring(folder.begin(), folder.end()));
+}
+
 // The password dialog before the run: the right password extracts and runs
 // the command; a wrong one ends the run, and its folder is removed.
 TEST(InstallFlow, EncryptedInstallerAsksForThePassword)
