@@ -89,6 +89,28 @@ if [ ! "$ours" -nt "$payload/files.txt" ] || [ ! "$ours" -nt "$tvsfx" ] || [ ! "
     "$tvsfx" build --quiet --arch $builder_arch "${stub_option[@]}" --out "$ours" --from-dir "$work/ours-tree" \
         --command talvok-bench-setup.exe --hidden
 fi
+# Many small members: the same installer of small_files files under 1 KiB
+# (bench/make_small_payload.py), and of the setup command alone, so that
+# the difference, divided by the count, is what one member costs.
+small_files=3000
+small=$work/small-payload
+if [ ! "$small/files.txt" -nt "$root/bench/make_small_payload.py" ]; then
+    python3 "$root/bench/make_small_payload.py" "$small" $small_files
+fi
+: >"$work/no-files.txt"
+ours_small=$work/ours-small-$builder_arch.exe
+ours_none=$work/ours-none-$builder_arch.exe
+if [ ! "$ours_small" -nt "$ours" ] || [ ! "$ours_small" -nt "$small/files.txt" ]; then
+    rm -rf "$work/none-tree"
+    mkdir -p "$work/none-tree"
+    cp "$mark_setup" "$small/tree/talvok-bench-setup.exe"
+    cp "$mark_setup" "$work/none-tree/talvok-bench-setup.exe"
+    for pair in "$ours_small|$small/tree" "$ours_none|$work/none-tree"; do
+        "$tvsfx" build --quiet --arch $builder_arch "${stub_option[@]}" --out "${pair%%|*}" --from-dir "${pair#*|}" \
+            --command talvok-bench-setup.exe --hidden
+    done
+fi
+
 nsis=$work/nsis-$nsis_target.exe
 if [ ! "$nsis" -nt "$payload/files.txt" ]; then
     echo "== makensis, Target $nsis_target, zlib, not solid (a minute or so)"
@@ -153,6 +175,11 @@ command[ours]="$ours"
 command[extract]="$windows_dir/bench/extract_bench.exe|$(windows_path "$ours")|$(windows_path "$out_link/extract")"
 command[nsis]="$nsis|/S|/D=$(windows_path "$out_link/nsis")"
 command[floor]="$windows_dir/bench/floor_bench.exe|$(windows_path "$payload/files.txt")|$(windows_path "$out_link/floor")"
+small_contenders=(ours_small ours_none floor_small floor_none)
+command[ours_small]="$ours_small"
+command[ours_none]="$ours_none"
+command[floor_small]="$windows_dir/bench/floor_bench.exe|$(windows_path "$small/files.txt")|$(windows_path "$out_link/floor_small")"
+command[floor_none]="$windows_dir/bench/floor_bench.exe|$(windows_path "$work/no-files.txt")|$(windows_path "$out_link/floor_none")"
 
 # Runs one contender into its emptied folder through install_bench; prints
 # "WHOLE TO_COMMAND" in seconds (TO_COMMAND "-" when no command marked it).
@@ -175,13 +202,13 @@ run_once() {
         echo "bench-extract: $name ended with exit code $exit_code" >&2
         return 1
     fi
-    if [ "$name" = ours ]; then
+    if [[ $name == ours* ]]; then
         if [ -z "$to_command" ]; then
-            echo "bench-extract: ours never started its setup command" >&2
+            echo "bench-extract: $name never started its setup command" >&2
             return 1
         fi
         if [ -n "$(ls -A "$out_dir/temp")" ]; then
-            echo "bench-extract: ours left its temporary folder: $(ls -A "$out_dir/temp" | head -3)" >&2
+            echo "bench-extract: $name left its temporary folder: $(ls -A "$out_dir/temp" | head -3)" >&2
             return 1
         fi
     fi
@@ -206,23 +233,33 @@ for name in "${contenders[@]}"; do
     fi
 done
 
+for name in "${small_contenders[@]}"; do
+    run_once $name >/dev/null || exit 1
+done
+if [ "$(listing_of "$out_dir/floor_small")" != "$(sed 's|\\|/|g' "$small/files.txt" | sort)" ]; then
+    echo "bench-extract: the floor's small files differ from the list" >&2
+    exit 1
+fi
+
 echo "== $runs timed runs each, in turn"
 declare -A times
 for ((run = 1; run <= runs; run++)); do
-    for name in "${contenders[@]}"; do
+    for name in "${contenders[@]}" "${small_contenders[@]}"; do
         timing=$(run_once $name) || exit 1
         read -r whole to_command <<<"$timing"
         times[$name]+="$whole "
-        if [ $name = ours ]; then
-            times[to_command]+="$to_command "
-            times[clean_up]+="$(awk -v a="$whole" -v b="$to_command" 'BEGIN { printf "%.3f", a - b }') "
+        if [[ $name == ours* ]]; then
+            times[$name.to_command]+="$to_command "
+            times[$name.clean_up]+="$(awk -v a="$whole" -v b="$to_command" 'BEGIN { printf "%.3f", a - b }') "
         fi
     done
 done
 rm -rf "${out_dir:?}"/*
 median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 declare -A figure
-for key in ours to_command clean_up extract nsis floor; do figure[$key]=$(median "${times[$key]}"); done
+for key in "${!times[@]}"; do figure[$key]=$(median "${times[$key]}"); done
+figure[to_command]=${figure[ours.to_command]}
+figure[clean_up]=${figure[ours.clean_up]}
 
 file_count=$(grep -c '^F ' "$payload/files.txt")
 folder_count=$(grep -c '^D ' "$payload/files.txt")
@@ -236,6 +273,15 @@ printf '%-58s %7.2f s\n' \
     "ours, extraction alone (extract_bench)" "${figure[extract]}" \
     "NSIS ($nsis_target, zlib, $(megabytes "$(stat -c %s "$nsis")"))" "${figure[nsis]}" \
     "floor (only creates the files)" "${figure[floor]}"
+echo "== many small members: $small_files files of 64 to 1,000 bytes in folders of 100, less the same run without them"
+awk -v files=$small_files -v extract="${figure[ours_small.to_command]}" -v extract0="${figure[ours_none.to_command]}" \
+    -v clean="${figure[ours_small.clean_up]}" -v clean0="${figure[ours_none.clean_up]}" \
+    -v floor="${figure[floor_small]}" -v floor0="${figure[floor_none]}" 'BEGIN {
+    e = (extract - extract0) / files * 1000; c = (clean - clean0) / files * 1000; f = (floor - floor0) / files * 1000
+    printf "ours per member: %.3f ms to the command, %.3f ms in the clean-up, %.3f ms together\n", e, c, e + c
+    printf "floor per file: %.3f ms\n", f
+    printf "small members vs floor: %.2fx\n", (e + c) / f
+}'
 awk -v to_command="${figure[to_command]}" -v clean_up="${figure[clean_up]}" -v nsis="${figure[nsis]}" \
     -v floor="${figure[floor]}" 'BEGIN {
     printf "install vs NSIS: %.2fx\n", nsis / to_command
