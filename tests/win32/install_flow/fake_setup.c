@@ -4,7 +4,9 @@
    says what more it does:
      wait   stays until the file %TALVOK_RELEASE% exists;
      spawn  starts "holder.exe hold" from its folder and ends at once;
-     hold   (as holder.exe) keeps its own file open until released.
+     hold   (as holder.exe) keeps its own file open until released;
+     deep   leaves in its folder a tree deeper than any path of 260
+            characters, a file at every level.
    Every wait gives up after 60 s. */
 #include <windows.h>
 
@@ -82,6 +84,21 @@ static const char *ArgumentsAfterName(const char *line)
     return line;
 }
 
+static void LeaveDeepTree(void)
+{
+    WCHAR path[4096] = L"\\\\?\\";
+    if (!GetCurrentDirectoryW(2048, path + 4))
+        return;
+    for (int depth = 0; depth < 40; depth++) {
+        WCHAR file[4096];
+        lstrcatW(path, L"\\a-level-of-a-tree-too-deep-for-its-paths");
+        CreateDirectoryW(path, NULL);
+        lstrcpyW(file, path);
+        lstrcatW(file, L"\\file.txt");
+        CloseHandle(CreateFileW(file, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+    }
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show)
 {
     (void)instance, (void)previous, (void)command_line, (void)show;
@@ -97,6 +114,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
     Report(arguments);
     if (lstrcmpA(arguments, "wait") == 0) {
         WaitForRelease();
+    } else if (lstrcmpA(arguments, "deep") == 0) {
+        LeaveDeepTree();
     } else if (lstrcmpA(arguments, "spawn") == 0) {
         STARTUPINFOA startup = {sizeof startup};
         PROCESS_INFORMATION started;

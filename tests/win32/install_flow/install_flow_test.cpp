@@ -57,7 +57,8 @@ public:
     {
         uiauto::LaunchOptions launch;
         launch.command_line = "\"" + Installer() + "\"";
-        launch.env = {"TMP=" + temp_, "TALVOK_REPORT=" + report_, "TALVOK_RELEASE=" + release_};
+        launch.env = {"TMP=" + (tmp_.empty() ? temp_ : tmp_), "TALVOK_REPORT=" + report_,
+                      "TALVOK_RELEASE=" + release_};
         return program.Start(launch);
     }
     std::string Installer() const
@@ -66,6 +67,8 @@ public:
     }
     // Runs the installer from this path instead of the one its name gives.
     void RunFrom(const std::string &installer) { installer_ = installer; }
+    // Gives the installer this TMP instead of its own temporary root.
+    void SetTmp(const std::string &tmp) { tmp_ = tmp; }
     // Starts the installer and waits for its main dialog; with install,
     // presses Install too. nullptr when any step fails.
     HWND Open(bool install = false)
@@ -133,7 +136,7 @@ public:
     uiauto::Process program;
 
 private:
-    std::string name_, temp_, report_, release_, installer_;
+    std::string name_, temp_, report_, release_, installer_, tmp_;
 };
 
 bool Press(HWND window, int id) { return uiauto::PressButtonId(window, id); }
@@ -374,6 +377,54 @@ TEST(InstallFlow, HiddenRunShowsNothing)
     EXPECT_EQ(0u, run.Exit());
     EXPECT_EQ(1u, run.Report()["folder"].size());
     EXPECT_TRUE(run.Left().empty());
+}
+
+// TMP=".." names the parent of the installer's folder, which is current at
+// Install; the clean-up runs from elsewhere (the command ran in the
+// temporary folder) and must delete the folder this run made, not another
+// one that the same relative path names from there.
+TEST(InstallFlow, RelativeTmpCleansUpTheFolderItMade)
+{
+    const std::string root = FullPath("relative-tmp"), base = root + "\\base", decoy = root + "\\TVSE0.TMP";
+    RemoveTree(root);
+    for (const std::string &folder : {root, base, base + "\\inst", decoy})
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+    ASSERT_TRUE(CopyTo(std::string(TALVOK_FLOW_DIR) + "\\hidden.exe", base + "\\inst\\hidden.exe"));
+    HANDLE keep = CreateFileA((decoy + "\\keep.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, keep);
+    CloseHandle(keep);
+
+    InstallerRun run("relative-tmp");
+    run.RunFrom(base + "\\inst\\hidden.exe");
+    run.SetTmp("..");
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    EXPECT_EQ(0u, run.Exit());
+    auto report = run.Report();
+    ASSERT_EQ(1u, report["folder"].size()) << "the command did not run";
+    EXPECT_EQ(base + "\\TVSE0.TMP", report["folder"][0]);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((base + "\\TVSE0.TMP").c_str())) << "its own folder stays";
+    std::map<std::string, long> left;
+    ListFiles(decoy, "", left);
+    EXPECT_EQ(1u, left.count("keep.txt")) << "the other TVSE0.TMP was deleted";
+    RemoveTree(root);
+}
+
+// The clean-up deletes what the run extracted, man pages whose long names
+// share a prefix (and whose short names collide under Wine) among them, and
+// what the command left, except a tree deeper than any path of 260
+// characters: that stays, with no internal error (a box, a report file and
+// exit code 1).
+TEST(InstallFlow, CleanUpLeavesOnlyATreeTooDeepForItsPaths)
+{
+    InstallerRun run("cleanup");
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    EXPECT_EQ(0u, run.Exit()) << "1 is the internal error";
+    EXPECT_EQ(41u, run.Report()["file"].size()) << "the command did not run, or not in the whole tree";
+    const std::string deep = "TVSE0.TMP\\a-level-of-a-tree-too-deep-for-its-paths\\";
+    for (const auto &left : run.Left())
+        EXPECT_EQ(0u, left.first.rfind(deep, 0)) << "left outside the deep tree: " << left.first;
+    const std::string folder = run.TempFolder(0);
+    RemoveTree(L"\\\\?\\" + std::wstring(folder.begin(), folder.end()));
 }
 
 // The password dialog before the run: the right password extracts and runs

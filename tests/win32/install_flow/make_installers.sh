@@ -21,6 +21,19 @@ mkdir -p "$out/zeros"
 cp -r "$out/payload/." "$out/zeros/"
 head -c 60000000 /dev/zero >"$out/zeros/ceros.bin"
 
+# Man pages of one command family: long names sharing a prefix; Wine's
+# short names (hashes of the long names) of the last two are the same.
+mkdir -p "$out/cleanup/man"
+cp -r "$out/payload/." "$out/cleanup/"
+for group in mirroring-deployment-groups mirroring-deployments mirroring-endpoint-groups \
+    mirroring-endpoint-group-associations intercept-deployment-groups intercept-endpoint-groups; do
+    for verb in create delete describe list update add-iam-policy-binding; do
+        printf '.TH %s\n' "$group" >"$out/cleanup/man/gcloud_network-security_${group}_$verb.1"
+    done
+done
+printf '.TH groups\n' >"$out/cleanup/man/gcloud_network-security_security-profile-groups.1"
+printf '.TH meshes\n' >"$out/cleanup/man/gcloud_network-services_meshes_list.1"
+
 build() {
     local name=$1 from=$2
     shift 2
@@ -40,6 +53,7 @@ build about "$payload" --command setup.exe --about 'Acerca de la prueba' --info-
 build encrypted "$payload" --command setup.exe --password 'clave secreta'
 build large "$out/large" --command setup.exe
 build zeros "$out/zeros" --command setup.exe
+build cleanup "$out/cleanup" --command setup.exe --parameters deep --hidden
 
 # A disk set: the installer spanned over disks of 100 KiB (two of them),
 # each disk's folder labelled for Wine as labels.txt says.
