@@ -95,6 +95,12 @@ Options ParseCommandLine(int argc, const char *const *argv)
             continue;
         }
 
+        if (const int after = TakeResourceOption(name, inline_value, argc, argv, next, options.resources);
+            after >= 0) {
+            next = after;
+            continue;
+        }
+
         // Everything else takes a value.
         static const char *const value_options[] = {"arch", "stub", "out", "from-dir", "from-zip", "flags",
                                                     "wait-name", "codepage", "password", "password-file", "span"};
@@ -214,6 +220,7 @@ std::string HelpText()
         "                     file (disk 1 the installer named as --out), and labels.txt, the\n"
         "                     volume label each disk must carry (\"PKBACK# 001\"...); sets bit 12\n"
         "\n"
+        + ResourceOptionsHelp() +
         "Other options:\n"
         "  --codepage CP      code page of the texts and of --from-dir's names as the stub reads them\n"
         "                     (default CP1252); arguments and file names are taken as UTF-8 and\n"
