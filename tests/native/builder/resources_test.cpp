@@ -222,6 +222,8 @@ TEST_P(Resources, VersionResourceAsPefileReadsIt)
         {{"--version", "1", "--product-name", "\xFF"}, "--product-name: \"\xFF\" is not UTF-8"},
     };
     for (const Refusal &refusal : refusals) {
+        if (!NativeTvsfx() && refusal.options.back() == "\xFF")
+            continue;  // a Windows command line is UTF-16: no byte that is not UTF-8 reaches tvsfx.exe
         ToolRun run = Build(dir / "refused.exe", refusal.options);
         EXPECT_EQ(1, run.exit_code) << refusal.message;
         EXPECT_NE(std::string::npos, run.err.find(refusal.message)) << run.err;
