@@ -245,18 +245,21 @@ std::string HelpText()
         "Exit status: 0 on success, 1 on any failure (the reason goes to stderr).\n"
         "\n"
         "usage: tvsfx info FILE [--json] [--codepage CP]\n"
-        "  Prints what an installer holds: the stub, the ParameterBlock, the flags by name, the\n"
-        "  header's texts and the members. --json prints the same as one JSON object. Texts and\n"
+        "  Prints what an installer holds: the stub, its resources (icon images, version strings,\n"
+        "  manifest), the ParameterBlock, the flags by name, the header's texts and the members. --json prints the same as one JSON object. Texts and\n"
         "  names are shown converted from CP (default CP1252) to UTF-8. Exit status 0, 1 when\n"
         "  FILE cannot be read or is no installer, 2 on a usage mistake.\n"
         "\n"
         "usage: tvsfx verify FILE|DISK1 DISK2... [--password P | --password-file F] [--codepage CP] [--quiet]\n"
         "  Given the folders of a disk set in order, joins their files and checks that no disk\n"
         "  begins inside a record the installer does not read across disks, then the whole. Checks natively what the installer checks when it starts, and more: the self-check CRC\n"
-        "  over its region, the entry point, the end record's place, the local headers against\n"
+        "  over its region, the resource tree, the entry point, the end record's place, the local headers against\n"
         "  the central directory, and every member's data, decoded with the installer's own\n"
         "  decoder (and decrypted with the password) and compared with its CRC. Prints one line\n"
         "  per fault. Exit status: 0 sound, 1 damaged, 2 usage mistake (or encrypted members\n"
-        "  and no password).\n";
+        "  and no password).\n"
+        "\n"
+        "usage: tvsfx --version\n"
+        "  Prints tvsfx's release and the stubs built into it, with their sizes.\n";
     return help;
 }
