@@ -264,6 +264,10 @@ TEST_P(Resources, ManifestOptions)
                          .exit_code);
         ToolRun parsed = RunShell("python3 " + ShellQuote(dir / "check.py") + " " + ShellQuote(dir / "manifest.xml"));
         EXPECT_EQ(std::string(c.expected) + "\n", parsed.out) << parsed.err;
+        // Laid out anew, the other resources keep their bytes, numbers and languages.
+        const std::vector<std::string> stub = PefileFacts(arch.stub), built = PefileFacts(out);
+        EXPECT_EQ(FactsStartingWith(stub, "resource 3 "), FactsStartingWith(built, "resource 3 ")) << c.expected;
+        EXPECT_EQ(FactsStartingWith(stub, "resource 14 "), FactsStartingWith(built, "resource 14 ")) << c.expected;
         ExpectSound(out);
     }
     ToolRun run = Build(dir / "bad.exe", {"--elevation", "administrator"});
