@@ -15,6 +15,7 @@
 #include "member_encryption.h"
 #include "output_file.h"
 #include "pe_image.h"
+#include "resource_options.h"
 #include "portable/parameter_block.h"
 #include "text_encoding.h"
 #include "verbatim_archive.h"
@@ -205,6 +206,8 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
         std::printf("  encryption      %zu members, traditional zip cipher; headers from %s\n",
                     notes.encrypted_members,
                     notes.test_seed ? "TVSFX_TEST_RANDOM_SEED (for tests: not secret)" : "the system's random source");
+    if (options.resources.Any())
+        std::printf("  resources       %s\n", ResourceSummary(options.resources).c_str());
     std::printf("  flags           0x%08X%s\n", result.flags, FlagNames(result.flags).c_str());
     std::printf("  self-check      CRC-32 0x%08X over 0x%X..0x%X\n", result.crc, result.covered_from,
                 result.first_local_header);
@@ -270,7 +273,7 @@ int RunBuild(const Options &options)
     RandomSource random = RandomSource::FromEnvironment();
 
     BuildRequest request;
-    request.stub = LoadStub(options);
+    request.stub = ApplyResourceOptions(LoadStub(options), options.resources, options.out_path);
     const size_t stub_bytes = request.stub.size();
     PayloadNotes notes = {0, random.seeded()};
     if (options.verbatim) {

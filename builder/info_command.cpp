@@ -8,6 +8,7 @@
 #include "input_file.h"
 #include "installer_reader.h"
 #include "json_writer.h"
+#include "resource_report.h"
 #include "text_encoding.h"
 
 #include <cstdio>
@@ -58,6 +59,7 @@ void PrintText(const ReadingOptions &options, const InstallerFacts &facts)
     } else {
         std::printf("%-20s unreadable: %s\n", "stub", facts.stub_failure.c_str());
     }
+    PrintResources(facts.bytes);
     const ParameterFacts &block = *facts.parameters;
     std::printf("%-20s at 0x%zX\n", "parameter block", block.offset);
     std::printf("  %-18s %s\n", "crc", Hex32(block.crc).c_str());
@@ -117,6 +119,7 @@ void PrintJson(const ReadingOptions &options, const InstallerFacts &facts)
         json.Number("bytes", facts.stub->certificate_bytes);
     }
     json.EndObject();
+    WriteResourcesJson(facts.bytes, json);
     const ParameterFacts &block = *facts.parameters;
     json.BeginObject("parameter_block");
     json.Number("offset", block.offset);

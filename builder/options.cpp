@@ -96,6 +96,12 @@ Options ParseCommandLine(int argc, const char *const *argv)
             continue;
         }
 
+        if (const int after = TakeResourceOption(name, inline_value, argc, argv, next, options.resources);
+            after >= 0) {
+            next = after;
+            continue;
+        }
+
         // Everything else takes a value.
         static const char *const value_options[] = {"arch", "stub", "out", "from-dir", "from-zip", "flags",
                                                     "wait-name", "codepage", "password", "password-file", "span"};
@@ -222,6 +228,7 @@ std::string HelpText()
         "                     and labels.txt, the volume label each disk must carry\n"
         "                     (\"PKBACK# 001\"...); sets bit 12\n"
         "\n"
+        + ResourceOptionsHelp() +
         "Other options:\n"
         "  --codepage CP      code page of the texts and of the names as the stub reads them: an\n"
         "                     ANSI code page of Windows (CP874, CP932, CP936, CP949, CP950, CP1250\n"
@@ -254,8 +261,8 @@ std::string HelpText()
         "Exit status: 0 on success, 1 on any failure (the reason goes to stderr).\n"
         "\n"
         "usage: tvsfx info FILE [--json] [--codepage CP]\n"
-        "  Prints what an installer holds: the stub, the ParameterBlock, the flags by name, the\n"
-        "  header's texts and the members. --json prints the same as one JSON object. Texts and\n"
+        "  Prints what an installer holds: the stub, its resources (icon images, version strings,\n"
+        "  manifest), the ParameterBlock, the flags by name, the header's texts and the members. --json prints the same as one JSON object. Texts and\n"
         "  names are shown converted from CP (default CP1252) to UTF-8. Exit status 0, 1 when\n"
         "  FILE cannot be read or is no installer, 2 on a usage mistake.\n"
         "\n"
@@ -263,7 +270,7 @@ std::string HelpText()
         "  Given the folders of a disk set in order, joins their files and checks that no disk\n"
         "  begins inside a record the installer does not read across disks, then the whole.\n"
         "  Checks natively what the installer checks when it starts, and more: the self-check CRC\n"
-        "  over its region, the entry point, the end record's place, the local headers against\n"
+        "  over its region, the resource tree, the entry point, the end record's place, the local headers against\n"
         "  the central directory (no two entries sharing one member's data), the members' names\n"
         "  as the build checks them (no name the installer or Windows cannot take, no two that\n"
         "  are one when case is ignored), and every member's data, decoded with the installer's\n"

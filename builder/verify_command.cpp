@@ -16,6 +16,7 @@
 #include "portable/byte_order.h"
 #include "portable/parameter_block.h"
 #include "progress_meter.h"
+#include "resource_report.h"
 #include "stub_decoder.h"
 #include "text_encoding.h"
 #include "zip_archive.h"
@@ -387,6 +388,8 @@ int RunVerify(const ReadingOptions &options)
         findings.Fault("entry point: the PE header says 0x%X, the ParameterBlock expects 0x%X (the installer "
                        "refuses to run)",
                        facts.stub->entry_point, block.entry_point);
+    for (const std::string &fault : ResourceFaults(facts.bytes))
+        findings.Fault("%s", fault.c_str());
     CheckSelfCheck(facts, findings);
     CheckSignature(facts, findings);
     CheckHeader(facts, findings);

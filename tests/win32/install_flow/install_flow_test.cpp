@@ -519,3 +519,122 @@ TEST(InstallFlow, SpannedInstallerChecksDiskOneAtStart)
     drive.Eject();
     RemoveTree(unlabelled);
 }
+
+// Installers whose resources the builder rewrote (the author's icon, a
+// version resource, a manifest asking for elevation and DPI awareness, and
+// all of them built sign-friendly) pass their self-check, install and clean
+// up like any other. Wine starts a requireAdministrator program as it is.
+TEST(InstallFlow, InstallersWithTheAuthorsResourcesInstall)
+{
+    for (const char *name : {"res-icon", "res-version", "res-manifest", "res-all"}) {
+        InstallerRun run(name);
+        HWND dialog = run.Open(true);
+        ASSERT_NE(nullptr, dialog) << name << uiauto::LastFailure() << run.program.Dump();
+        auto report = run.Report();
+        EXPECT_EQ(0u, run.Exit()) << name;
+        EXPECT_EQ((std::vector<std::string>{"docs\\leame.txt", "holder.exe", "setup.exe"}), report["file"]) << name;
+        EXPECT_TRUE(run.Left().empty()) << name << ": the temporary folder is removed";
+    }
+}
+
+// The version resource as Windows reads it: the fixed info, the translation
+// and the strings of table 0C0A04E4, in code page 1252.
+TEST(InstallFlow, VersionResourceAsWindowsReadsIt)
+{
+    const std::string path = std::string(TALVOK_FLOW_DIR) + "\\res-all.exe";
+    DWORD ignored = 0;
+    const DWORD bytes = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_NE(0u, bytes) << GetLastError();
+    std::vector<char> info(bytes);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, bytes, info.data()));
+    VS_FIXEDFILEINFO *fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void **>(&fixed), &length));
+    ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), length);
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    EXPECT_EQ(0x00010002u, fixed->dwFileVersionMS);
+    EXPECT_EQ(0x00030004u, fixed->dwFileVersionLS);
+    EXPECT_EQ(0x00010002u, fixed->dwProductVersionMS);
+    EXPECT_EQ(DWORD(VFT_APP), fixed->dwFileType);
+    WORD *translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void **>(&translation),
+                               &length));
+    ASSERT_EQ(4u, length);
+    EXPECT_EQ(0x0C0A, translation[0]);
+    EXPECT_EQ(1252, translation[1]);
+    const struct {
+        const char *key, *value;
+    } strings[] = {
+        {"CompanyName", "Compa\xF1\xED" "a \xD1"},
+        {"FileDescription", "Instala Mi Aplicaci\xF3n"},
+        {"FileVersion", "1.2.3.4"},
+        {"InternalName", "res-all"},
+        {"LegalCopyright", "\xA9 2026 Compa\xF1\xED" "a \xD1"},
+        {"OriginalFilename", "res-all.exe"},
+        {"ProductName", "Mi Aplicaci\xF3n"},
+        {"ProductVersion", "1.2.3.4"},
+    };
+    for (const auto &string : strings) {
+        char *value = nullptr;
+        const std::string query = std::string("\\StringFileInfo\\0C0A04E4\\") + string.key;
+        ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void **>(&value), &length))
+            << string.key;
+        EXPECT_EQ(std::string(string.value), std::string(value)) << string.key;
+    }
+    const std::string plain = std::string(TALVOK_FLOW_DIR) + "\\res-icon.exe";
+    EXPECT_EQ(0u, GetFileVersionInfoSizeA(plain.c_str(), &ignored)) << "no version resource without --version";
+}
+
+// The colour at the centre of an icon's colour bitmap, as 0xRRGGBB; its
+// width through width_out. 0xFFFFFFFF when the icon cannot be read.
+DWORD IconCentre(HICON icon, LONG &width_out)
+{
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info))
+        return 0xFFFFFFFF;
+    DWORD colour = 0xFFFFFFFF;
+    BITMAP bitmap = {};
+    if (info.hbmColor && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap)) {
+        width_out = bitmap.bmWidth;
+        BITMAPINFO format = {};
+        format.bmiHeader.biSize = sizeof format.bmiHeader;
+        format.bmiHeader.biWidth = bitmap.bmWidth;
+        format.bmiHeader.biHeight = -bitmap.bmHeight;  // top-down
+        format.bmiHeader.biPlanes = 1;
+        format.bmiHeader.biBitCount = 32;
+        std::vector<DWORD> pixels(size_t(bitmap.bmWidth) * bitmap.bmHeight);
+        HDC screen = GetDC(nullptr);
+        if (GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, pixels.data(), &format, DIB_RGB_COLORS))
+            colour = pixels[size_t(bitmap.bmHeight / 2) * bitmap.bmWidth + bitmap.bmWidth / 2] & 0xFFFFFF;
+        ReleaseDC(nullptr, screen);
+    }
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return colour;
+}
+
+// The author's icon as Windows loads it from the installer: LoadIconA
+// picks the 32x32 image, LoadImageA the size asked for, the 256x256 PNG
+// image included. The squares are red (16), green (32), magenta (256).
+TEST(InstallFlow, AuthorsIconAsWindowsLoadsIt)
+{
+    const std::string path = std::string(TALVOK_FLOW_DIR) + "\\res-icon.exe";
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module) << GetLastError();
+    LONG width = 0;
+    HICON icon = LoadIconA(module, MAKEINTRESOURCEA(1));
+    EXPECT_EQ(0x00C800u, IconCentre(icon, width)) << "LoadIconA";
+    EXPECT_EQ(GetSystemMetrics(SM_CXICON), width);
+    const struct {
+        int size;
+        DWORD colour;
+    } cases[] = {{16, 0xFF0000}, {32, 0x00C800}, {256, 0xFF00FF}};
+    for (const auto &c : cases) {
+        HICON sized = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(1), IMAGE_ICON, c.size, c.size, 0));
+        width = 0;
+        EXPECT_EQ(c.colour, IconCentre(sized, width)) << c.size;
+        EXPECT_EQ(c.size, width);
+        DestroyIcon(sized);
+    }
+    FreeLibrary(module);
+}

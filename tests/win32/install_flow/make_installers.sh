@@ -63,3 +63,14 @@ mkdir -p "$out/span"
 while read -r disk label; do
     printf '%s\n' "$label" >"$out/span/$disk/.windows-label"
 done <"$out/span/labels.txt"
+
+# The author's resources, one option group per installer and all at once:
+# icons made by icoutils' icotool (tests/icons/make_icons.py).
+python3 "$(dirname "$0")/../../icons/make_icons.py" "$out/icons"
+build res-icon "$payload" --command setup.exe --icon "$out/icons/png256.ico"
+build res-version "$payload" --command setup.exe --version 1.2.3.4 --product-name 'Mi Aplicación' \
+    --company 'Compañía Ñ' --description 'Instala Mi Aplicación' --copyright '© 2026 Compañía Ñ'
+build res-manifest "$payload" --command setup.exe --elevation requireAdministrator --dpi-aware
+build res-all "$payload" --command setup.exe --icon "$out/icons/png256.ico" --version 1.2.3.4 \
+    --product-name 'Mi Aplicación' --company 'Compañía Ñ' --description 'Instala Mi Aplicación' \
+    --copyright '© 2026 Compañía Ñ' --elevation highestAvailable --dpi-aware --sign-friendly
