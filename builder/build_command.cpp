@@ -12,6 +12,7 @@
 #include "host_system.h"
 #include "input_file.h"
 #include "installer_builder.h"
+#include "lzma_compressor.h"
 #include "member_encryption.h"
 #include "output_file.h"
 #include "pe_image.h"
@@ -80,6 +81,16 @@ std::vector<uint8_t> LoadStub(const Options &options)
     return std::vector<uint8_t>(bytes, bytes + size);
 }
 
+MemberCompression Compression(const Options &options)
+{
+    if (!options.method || *options.method == "deflate")
+        return MemberCompression::Deflate;
+    if (!lzma_compressor::Available())
+        Refuse("--method %s: this tvsfx has no LZMA encoder (build with the Linux tvsfx); use --method deflate",
+               options.method->c_str());
+    return *options.method == "lzma" ? MemberCompression::Lzma : MemberCompression::Best;
+}
+
 ZipArchive LoadPayload(const Options &options)
 {
     if (!options.from_zip.empty())
@@ -89,6 +100,7 @@ ZipArchive LoadPayload(const Options &options)
     zip_options.codepage = options.codepage;
     zip_options.fixed_time = SourceDateEpoch();
     zip_options.progress_allowed = !options.quiet;
+    zip_options.compression = Compression(options);
     // An earlier build's output inside the folder is no part of the payload.
     EntryInfo out_info;
     std::string ignored;
@@ -199,9 +211,19 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
             std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
                         result.central_directory, result.end_record, result.padding_bytes);
     }
-    if (!options.from_dir.empty())
-        std::printf("  compression     %s, stored where that is smaller%s\n", DeflateCompressor::Description(),
-                    SourceDateEpoch() ? "; times from SOURCE_DATE_EPOCH" : "");
+    if (!options.from_dir.empty()) {
+        const MemberCompression compression = Compression(options);
+        const char *const times = SourceDateEpoch() ? "; times from SOURCE_DATE_EPOCH" : "";
+        if (compression == MemberCompression::Deflate)
+            std::printf("  compression     %s, stored where that is smaller%s\n", DeflateCompressor::Description(),
+                        times);
+        else if (compression == MemberCompression::Lzma)
+            std::printf("  compression     LZMA (%s), stored where that is smaller%s\n",
+                        lzma_compressor::Description(), times);
+        else
+            std::printf("  compression     per member the smallest of stored, deflate (%s) and LZMA (%s)%s\n",
+                        DeflateCompressor::Description(), lzma_compressor::Description(), times);
+    }
     if (notes.encrypted_members)
         std::printf("  encryption      %zu members, traditional zip cipher; headers from %s\n",
                     notes.encrypted_members,

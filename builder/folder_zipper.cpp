@@ -7,6 +7,7 @@
 #include "archive/zip_records.h"
 #include "build_error.h"
 #include "deflate_compressor.h"
+#include "lzma_compressor.h"
 #include "extract/crc32.h"
 #include "member_name_check.h"
 #include "text_encoding.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr uint16_t VERSION_MADE_BY = 20;   // MS-DOS attributes, format version 2.0
 constexpr uint16_t VERSION_STORED = 10;
 constexpr uint16_t VERSION_DEFLATE = 20;
+constexpr uint16_t VERSION_LZMA = 63;      // the application note's version for method 14
 constexpr uint32_t DOS_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr uint64_t FILE_SIZE_LIMIT = 0x7FFFFFFF;
 constexpr unsigned COMPRESSION_THREADS_MAX = 16;
@@ -149,7 +151,7 @@ void WalkFolder(Walk &walk, const std::string &folder, const std::string &relati
     }
 }
 
-PackedFile PackFile(DeflateCompressor &compressor, const PlannedEntry &entry)
+PackedFile PackFile(DeflateCompressor &compressor, const PlannedEntry &entry, MemberCompression compression)
 {
     std::vector<uint8_t> content;
     std::string error;
@@ -159,8 +161,19 @@ PackedFile PackFile(DeflateCompressor &compressor, const PlannedEntry &entry)
         Refuse("%s: it changed while being read", entry.path.c_str());
     PackedFile packed;
     packed.crc = Crc32Of(content.data(), content.size());
-    packed.data = compressor.Compress(content.data(), content.size(), content.size());
-    packed.method = ZIP_METHOD_DEFLATE;
+    if (compression != MemberCompression::Lzma) {
+        packed.data = compressor.Compress(content.data(), content.size(), content.size());
+        packed.method = ZIP_METHOD_DEFLATE;
+    }
+    if (compression != MemberCompression::Deflate) {
+        // LZMA where it beats what we have (deflate, or the stored size).
+        const size_t limit_bytes = packed.data.empty() ? content.size() : packed.data.size();
+        std::vector<uint8_t> lzma = lzma_compressor::Compress(content.data(), content.size(), limit_bytes);
+        if (!lzma.empty()) {
+            packed.data = std::move(lzma);
+            packed.method = ZIP_METHOD_LZMA;
+        }
+    }
     if (packed.data.empty()) {
         packed.data = std::move(content);
         packed.method = ZIP_METHOD_STORED;
@@ -170,7 +183,8 @@ PackedFile PackFile(DeflateCompressor &compressor, const PlannedEntry &entry)
 
 // Packs every file entry, largest first spread over the threads; a refusal
 // in any thread stops the others and is raised here.
-std::vector<PackedFile> PackFiles(const std::vector<PlannedEntry> &entries, ProgressMeter &progress)
+std::vector<PackedFile> PackFiles(const std::vector<PlannedEntry> &entries, MemberCompression compression,
+                                  ProgressMeter &progress)
 {
     std::vector<size_t> order;
     for (size_t index = 0; index < entries.size(); index++)
@@ -189,7 +203,7 @@ std::vector<PackedFile> PackFiles(const std::vector<PlannedEntry> &entries, Prog
             DeflateCompressor compressor;
             for (size_t taken; !failed && (taken = next++) < order.size();) {
                 const PlannedEntry &entry = entries[order[taken]];
-                packed[order[taken]] = PackFile(compressor, entry);
+                packed[order[taken]] = PackFile(compressor, entry, compression);
                 progress.Advance(entry.size_bytes);
             }
         } catch (const std::exception &error) {
@@ -240,7 +254,7 @@ ZipArchive ZipFolder(const std::string &root, const FolderZipOptions &options)
     std::vector<PackedFile> packed;
     {
         ProgressMeter progress("compressing", walk.file_bytes, options.progress_allowed);
-        packed = PackFiles(walk.entries, progress);
+        packed = PackFiles(walk.entries, options.compression, progress);
     }
 
     ZipArchive archive;
@@ -250,7 +264,9 @@ ZipArchive ZipFolder(const std::string &root, const FolderZipOptions &options)
         if (walk.entries[index].is_file) {
             PackedFile &file = packed[index];
             member.method = file.method;
-            member.version_needed = file.method == ZIP_METHOD_DEFLATE ? VERSION_DEFLATE : VERSION_STORED;
+            member.version_needed = file.method == ZIP_METHOD_LZMA      ? VERSION_LZMA
+                                    : file.method == ZIP_METHOD_DEFLATE ? VERSION_DEFLATE
+                                                                        : VERSION_STORED;
             member.crc = file.crc;
             member.uncompressed_bytes = static_cast<uint32_t>(walk.entries[index].size_bytes);
             member.compressed_bytes = static_cast<uint32_t>(file.data.size());

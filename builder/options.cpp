@@ -104,7 +104,8 @@ Options ParseCommandLine(int argc, const char *const *argv)
 
         // Everything else takes a value.
         static const char *const value_options[] = {"arch", "stub", "out", "from-dir", "from-zip", "flags",
-                                                    "wait-name", "codepage", "password", "password-file", "span"};
+                                                    "wait-name", "codepage", "password", "password-file", "span",
+                                                    "method"};
         bool known = false;
         for (const char *option : value_options)
             known = known || name == option;
@@ -138,6 +139,11 @@ Options ParseCommandLine(int argc, const char *const *argv)
             options.from_dir = value;
         else if (name == "from-zip")
             options.from_zip = value;
+        else if (name == "method") {
+            if (value != "deflate" && value != "lzma" && value != "best")
+                Refuse("--method: \"%s\" is not deflate, lzma or best", value.c_str());
+            options.method = value;
+        }
         else if (name == "flags")
             options.raw_flags = ParseFlagsWord(value);
         else if (name == "wait-name")
@@ -161,6 +167,8 @@ Options ParseCommandLine(int argc, const char *const *argv)
         Refuse("--out is missing: where should the installer go?");
     if (options.from_dir.empty() == options.from_zip.empty())
         Refuse("give exactly one of --from-dir DIR and --from-zip FILE");
+    if (options.method && !options.from_zip.empty())
+        Refuse("--method compresses the files of --from-dir; --from-zip keeps its members as they are");
     if (options.verbatim && options.from_zip.empty())
         Refuse("--verbatim takes an existing archive as it is: it needs --from-zip FILE, not --from-dir");
     if (options.verbatim && options.span_bytes)
@@ -191,6 +199,12 @@ std::string HelpText()
         "                     outside DIR, a link to a folder and a special file are refused\n"
         "  --from-zip FILE    take the members of an existing zip archive as they are (at most\n"
         "                     65535, no two sharing data; a comment of up to 65535 bytes is kept)\n"
+        "  --method M         how --from-dir's files are compressed: deflate (default), lzma\n"
+        "                     (zip method 14, liblzma preset 9e: smaller, slower to build), or\n"
+        "                     best (per file the smallest of stored, deflate and LZMA); a file\n"
+        "                     is stored wherever compression does not make it smaller. The\n"
+        "                     installer needs a dictionary of at most the file's size (64 MiB\n"
+        "                     at most). tvsfx.exe has no LZMA encoder: deflate only\n"
         "  --password P       encrypt every member with the traditional zip cipher (1 to 99 bytes\n"
         "                     in the code page); sets bit 8, so the installer asks for it\n"
         "  --password-file F  the same, with the password on the first line of F, so that it\n"

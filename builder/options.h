@@ -1,7 +1,7 @@
 // The command line of tvsfx:
 //
 //   tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE [--verbatim])
-//               [--span SIZE [--exe-volumes]] [options]
+//               [--method deflate|lzma|best] [--span SIZE [--exe-volumes]] [options]
 //   tvsfx info FILE [--json] [--codepage CP]          (reading_options.h)
 //   tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]
 //   tvsfx --help
@@ -25,6 +25,7 @@ struct Options {
     std::string out_path;
     std::string from_dir;
     std::string from_zip;
+    std::optional<std::string> method;          // --method: "deflate" (default), "lzma" or "best"
     std::optional<std::string> texts[HEADER_FIELD_COUNT];  // HEADER_RESERVED never set
     std::optional<uint32_t> raw_flags;          // --flags: the whole word, nothing derived
     uint32_t switch_flags = 0;                  // bits of the named switches

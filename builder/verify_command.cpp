@@ -318,7 +318,11 @@ size_t CheckMembers(const InstallerFacts &facts, const std::optional<std::string
             break;
         case MemberOutcome::Damaged:
             findings.Fault("member \"%s\": its data does not decode (%s) after %llu bytes", name.c_str(),
-                           RejectionText(check.rejection), static_cast<unsigned long long>(check.output_bytes));
+                           DamageText(check, member.method), static_cast<unsigned long long>(check.output_bytes));
+            break;
+        case MemberOutcome::RefusedHeader:
+            findings.Fault("member \"%s\": the installer refuses its LZMA header: %s", name.c_str(),
+                           DamageText(check, member.method));
             break;
         case MemberOutcome::SizeMismatch:
             findings.Fault("member \"%s\": decodes to %llu bytes, its header says %u", name.c_str(),

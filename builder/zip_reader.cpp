@@ -7,6 +7,7 @@
 #include "build_error.h"
 #include "member_name_check.h"
 #include "text_encoding.h"
+#include "extract/lzma/lzma_decoder.h"
 #include "portable/byte_order.h"
 
 #include <algorithm>
@@ -112,6 +113,28 @@ const char *MethodName(uint16_t method)
     }
 }
 
+// An LZMA member's zip header against what the extractor's decoder takes:
+// properties size 5, lc/lp/pb in range, a dictionary (the smaller of the
+// stream's and the member's size) within its limit.
+void CheckLzmaHeader(const Reader &reader, const ZipMember &member, const uint8_t *data)
+{
+    const char *name = reader.name.c_str();
+    const char *member_name = member.name.c_str();
+    if (member.compressed_bytes < LZMA_ZIP_HEADER_BYTES)
+        Refuse("%s: LZMA member \"%s\" is shorter than its %u-byte header", name, member_name,
+               unsigned(LZMA_ZIP_HEADER_BYTES));
+    if (ReadLe16(data + 2) != LZMA_PROPERTIES_BYTES)
+        Refuse("%s: LZMA member \"%s\" has properties of %u bytes; the extractor reads 5", name, member_name,
+               unsigned(ReadLe16(data + 2)));
+    if (data[4] >= LZMA_PROPERTIES_LIMIT)
+        Refuse("%s: LZMA member \"%s\" has the lc/lp/pb byte %u, out of range", name, member_name,
+               unsigned(data[4]));
+    const uint32_t dictionary_bytes = std::min(ReadLe32(data + 5), member.uncompressed_bytes);
+    if (dictionary_bytes > LZMA_DICTIONARY_LIMIT_BYTES)
+        Refuse("%s: LZMA member \"%s\" needs a dictionary of %u bytes, over the extractor's limit of 64 MiB",
+               name, member_name, dictionary_bytes);
+}
+
 // Checks one central entry's fields against what the extractor handles.
 void CheckMember(const Reader &reader, const ZipMember &member, uint16_t disk_start, uint32_t local_offset)
 {
@@ -129,8 +152,9 @@ void CheckMember(const Reader &reader, const ZipMember &member, uint16_t disk_st
         Refuse("%s: a member name of %zu bytes (\"%.40s...\"), over the extractor's limit of %zu",
                name, member.name.size(), member_name, ZIP_NAME_MAX_BYTES);
     if (member.method != ZIP_METHOD_STORED && member.method != ZIP_METHOD_DEFLATE &&
-        member.method != ZIP_METHOD_DEFLATE64)
-        Refuse("%s: member \"%s\" uses method %u (%s); the extractor handles stored, deflate and Deflate64 only",
+        member.method != ZIP_METHOD_DEFLATE64 && member.method != ZIP_METHOD_LZMA)
+        Refuse("%s: member \"%s\" uses method %u (%s); the extractor handles stored, deflate, Deflate64 and LZMA "
+               "only",
                name, member_name, member.method, MethodName(member.method));
     // The extractor takes a name ending in a separator for a folder and steps
     // over its data only when the unpacked size is 0; any other data would
@@ -219,7 +243,9 @@ ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name, c
         const uint8_t *local_extra = reader.At(local_extra_offset, local_extra_bytes, "a local header");
         member.local_extra = WithoutZip64Blocks(local_extra, local_extra_bytes);
         member.data_offset = size_t(local_extra_offset + local_extra_bytes);
-        reader.At(member.data_offset, member.compressed_bytes, "member data");
+        const uint8_t *data = reader.At(member.data_offset, member.compressed_bytes, "member data");
+        if (member.method == ZIP_METHOD_LZMA && !(member.flags & ZIP_FLAG_ENCRYPTED))
+            CheckLzmaHeader(reader, member, data);
 
         if (!(member.flags & ZIP_FLAG_ENCRYPTED))
             member.flags &= static_cast<uint16_t>(~ZIP_FLAG_DESCRIPTOR);

@@ -7,9 +7,11 @@
 // local header and copied as it is; nothing is recompressed or decrypted.
 //
 // What the stub cannot extract is refused here, with the member's name:
-// Zip64, spanned or split archives, methods other than stored, deflate and
-// Deflate64, strong encryption, names over ZIP_NAME_MAX_BYTES or that the
-// name check refuses, members whose data overlap, folder entries (names ending in a separator) that carry unpacked data.
+// Zip64, spanned or split archives, methods other than stored, deflate,
+// Deflate64 and LZMA (and LZMA headers the stub's decoder refuses), strong
+// encryption, names over ZIP_NAME_MAX_BYTES or that the name check refuses,
+// members whose data overlap, folder entries (names ending in a separator)
+// that carry unpacked data.
 //
 // Data descriptors: the stub reads only local headers and steps over exactly
 // 16 bytes after the data of a member with bit 3. Since every local header

@@ -29,6 +29,8 @@ have_cmd locale-gen                 || need+=(locales)
 have_file /usr/include/gtest/gtest.h || need+=(libgtest-dev)
 have_file /usr/include/zlib.h       || need+=(zlib1g-dev)
 have_file /usr/include/libdeflate.h || need+=(libdeflate-dev)
+have_file /usr/include/lzma.h       || need+=(liblzma-dev)
+have_cmd xz                         || need+=(xz-utils)
 have_file /usr/include/benchmark/benchmark.h || need+=(libbenchmark-dev)
 # zlib for the Windows builds of the decoder benchmark (one package, both).
 have_file /usr/i686-w64-mingw32/include/zlib.h || need+=(libz-mingw-w64-dev)

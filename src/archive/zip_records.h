@@ -97,6 +97,7 @@ constexpr size_t ZIP_NAME_MAX_BYTES = 260;
 
 // General-purpose flag bits.
 constexpr uint16_t ZIP_FLAG_ENCRYPTED = 1u << 0;          // traditional encryption
+constexpr uint16_t ZIP_FLAG_LZMA_END_MARKER = 1u << 1;    // method 14: the stream ends with its end marker
 constexpr uint16_t ZIP_FLAG_DESCRIPTOR = 1u << 3;         // a data descriptor follows the data
 constexpr uint16_t ZIP_FLAG_STRONG_ENCRYPTION = 1u << 6;  // not supported
 constexpr uint16_t ZIP_FLAG_UTF8 = 1u << 11;              // ignored: names are ANSI bytes
@@ -105,6 +106,7 @@ constexpr uint16_t ZIP_FLAG_UTF8 = 1u << 11;              // ignored: names are 
 constexpr uint16_t ZIP_METHOD_STORED = 0;
 constexpr uint16_t ZIP_METHOD_DEFLATE = 8;
 constexpr uint16_t ZIP_METHOD_DEFLATE64 = 9;
+constexpr uint16_t ZIP_METHOD_LZMA = 14;
 
 // Traditional encryption: 12 header bytes at the start of the member's data,
 // counted in its compressed size.

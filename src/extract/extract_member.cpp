@@ -7,6 +7,7 @@
 #include "extract/dos_time.h"
 #include "extract/inflate/inflate.h"
 #include "extract/inflate/stream_buffers.h"
+#include "extract/lzma/lzma_decoder.h"
 #include "extract/output_writer.h"
 #include "portable/parameter_block.h"
 #include "startup/byte_helpers.h"
@@ -73,6 +74,15 @@ static void CopyStored()
     }
 }
 
+// Steps over what an LZMA member holds after the end of its stream, so that
+// the archive is left at the member's end. The deflate window, idle during
+// an LZMA member, takes the bytes.
+static void SkipUnusedInput()
+{
+    while (InputRemaining > 0 && TakeInputBytes(Stream.Window, WINDOW_BYTES) > 0) {
+    }
+}
+
 uint32_t ExtractMember()
 {
     RunningCrc = CRC32_INITIAL;
@@ -90,6 +100,16 @@ uint32_t ExtractMember()
             ShowStatusLine();
             // Damage shows as a CRC mismatch below.
             (void)InflateStream(CurrentMember.Method == ZIP_METHOD_DEFLATE64 ? 1 : 0);
+            break;
+        case ZIP_METHOD_LZMA:
+            ShowStatusLine();
+            // Damage shows as a CRC mismatch below; a header this decoder
+            // does not take (properties, a dictionary over its limit) is an
+            // unsupported method, with nothing written.
+            if (DecodeLzmaMember(CurrentMember.UncompressedBytes,
+                                 (CurrentMember.Flags & ZIP_FLAG_LZMA_END_MARKER) ? 1 : 0) == LzmaResult::Refused)
+                ErrorAbort(Message(MSG_UNSUPPORTED_METHOD));
+            SkipUnusedInput();
             break;
         default:
             ErrorAbort(Message(MSG_UNSUPPORTED_METHOD));

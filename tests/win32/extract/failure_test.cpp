@@ -140,6 +140,12 @@ TEST_F(FailureTest, EachFailureEndsTheRunWithItsMessage)
         {"method-99", Text(MSG_UNSUPPORTED_METHOD), {}},
         {"bad-crc", BadCrc("dos.txt", 0x0BADC0DE), {{"uno.txt", ANY_SIZE}, {"dos.txt", 510}}},
         {"broken-deflate", BadCrc("uno.txt"), {{"uno.txt", ANY_SIZE}}},
+        // LZMA: damage and a stream cut short end like damaged deflate; a
+        // header the decoder does not take leaves the empty file.
+        {"broken-lzma", BadCrc("uno.txt"), {{"uno.txt", ANY_SIZE}}},
+        {"cut-lzma", BadCrc("uno.txt"), {{"uno.txt", ANY_SIZE}}},
+        {"lzma-properties", Text(MSG_UNSUPPORTED_METHOD), {{"uno.txt", 0}}},
+        {"lzma-dictionary", Text(MSG_UNSUPPORTED_METHOD), {{"uno.txt", 0}}},
         // Names and paths.
         {"name-261", Text(MSG_NAME_TOO_LONG), {}},
         {"name-261-central", Text(MSG_NAME_TOO_LONG), {{"uno.txt", 510}}},

@@ -10,6 +10,7 @@ sound archives that unzip reads otherwise (it skips a directory entry of an
 unknown method, normalises an impossible date), checked by their own tests. Every record is written here
 byte by byte, so that each damage is exactly the one named. Deterministic.
 """
+import lzma
 import os
 import random
 import struct
@@ -28,6 +29,14 @@ PASSWORD = b"clave secreta"
 def deflate(data):
     packer = zlib.compressobj(9, zlib.DEFLATED, -15)
     return packer.compress(data) + packer.flush()
+
+
+def lzma_zip(data):
+    """The zip method 14 form: version, properties size 5, properties, then
+    a raw LZMA1 stream, which Python always ends with the end marker."""
+    filters = [{"id": lzma.FILTER_LZMA1, "preset": 6, "dict_size": 1 << 16}]
+    stream = lzma.compress(data, format=lzma.FORMAT_RAW, filters=filters)
+    return bytes([9, 20, 5, 0]) + lzma._encode_filter_properties(filters[0]) + stream
 
 
 class Cipher:
@@ -150,6 +159,22 @@ def failures():
     middle = data_start(0) + len(deflate(TEXT)) // 2
     damaged[middle:middle + 6] = bytes(b ^ 0x5A for b in damaged[middle:middle + 6])
     cases["broken-deflate"] = bytes(damaged)
+    # LZMA members (method 14, end marker, bit 1): a stream damaged half way;
+    # one cut short (the member's data ends inside the stream); properties
+    # out of range; a dictionary over the limit for a member said to be
+    # 100 MiB.
+    lzma_data = lzma_zip(TEXT)
+    lzma_member = lambda data: Member(b"uno.txt", TEXT, method=14, flags=2, data=data)
+    damaged = bytearray(lzma_data)
+    middle = len(lzma_data) // 2
+    damaged[middle:middle + 6] = bytes(b ^ 0x5A for b in damaged[middle:middle + 6])
+    cases["broken-lzma"] = archive([lzma_member(bytes(damaged))])[0]
+    cases["cut-lzma"] = archive([lzma_member(lzma_data[:len(lzma_data) // 2])])[0]
+    cases["lzma-properties"] = archive([lzma_member(lzma_data[:4] + bytes([225]) + lzma_data[5:])])[0]
+    huge, huge_at = archive([lzma_member(lzma_data[:5] + struct.pack("<I", 128 << 20) + lzma_data[9:])])
+    huge = bytearray(huge)
+    struct.pack_into("<I", huge, huge_at["local"][0] + 22, 100 << 20)
+    cases["lzma-dictionary"] = bytes(huge)
     # A name met twice, the second time with a size of 2 GiB or more: stepping
     # over it (the overwrite question answered No) must not go back to the
     # first, which would ask again, and again.

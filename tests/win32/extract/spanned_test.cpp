@@ -133,7 +133,7 @@ TEST_F(SpannedTest, ThreeDisksInOrderExtractedAndSteppedOver)
 {
     const struct {
         const char *set, *expected;
-    } cases[] = {{"zip", "best"}, {"exe", "stored"}, {"slack", "deflate-slack"}};
+    } cases[] = {{"zip", "best"}, {"exe", "stored"}, {"slack", "deflate-slack"}, {"lzma", "lzma-built"}};
     for (const auto &c : cases) {
         const std::string folder = FullPath(std::string("span-") + c.set);
         RemoveTree(folder);

@@ -283,6 +283,29 @@ TEST(InstallFlow, CommandThatDoesNotStartKeepsTheFiles)
     }
 }
 
+// An installer of LZMA members (the command cannot start, so the files stay):
+// every file as the builder took it.
+TEST(InstallFlow, LzmaInstallerInstallsByteForByte)
+{
+    InstallerRun run("lzma");
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+    HWND box = run.Box();
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    ASSERT_TRUE(Press(box, IDOK));
+    EXPECT_EQ(0u, run.Exit());
+    const std::string payload = std::string(TALVOK_FLOW_DIR) + "\\lzma-payload";
+    std::map<std::string, long> expected;
+    ListFiles(payload, "", expected);
+    ASSERT_EQ(4u, expected.size());
+    const std::map<std::string, long> left = run.Left();
+    EXPECT_EQ(expected.size(), left.size());
+    for (const auto &[name, size] : expected) {
+        const std::string extracted = run.TempFolder(0) + "\\" + name;
+        EXPECT_TRUE(ReadWholeFile(payload + "\\" + name) == ReadWholeFile(extracted)) << name << " differs";
+    }
+}
+
 // Through the shell the command gets no parameters.
 TEST(InstallFlow, ShellLaunchPassesNoParameters)
 {

@@ -54,6 +54,13 @@ build encrypted "$payload" --command setup.exe --password 'clave secreta'
 build large "$out/large" --command setup.exe
 build zeros "$out/zeros" --command setup.exe
 build cleanup "$out/cleanup" --command setup.exe --parameters deep --hidden
+# LZMA members (--method lzma), with a command that cannot start so that the
+# extracted files stay for the test to compare with lzma-payload.
+mkdir -p "$out/lzma-payload"
+cp -r "$out/payload/." "$out/lzma-payload/"
+python3 -c "import sys; sys.stdout.write(''.join('linea %d de un texto que se repite\r\n' % (i * 7 % 977) for i in range(60000)))" \
+    >"$out/lzma-payload/docs/texto.txt"
+build lzma "$out/lzma-payload" --command falta.exe --method lzma
 
 # A disk set: the installer spanned over disks of 100 KiB (two of them),
 # each disk's folder labelled for Wine as labels.txt says.

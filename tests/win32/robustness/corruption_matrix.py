@@ -6,7 +6,7 @@
         --prefix PREFIX --out DIR [--sample]
 
 Installers are built (hidden, with the test setup program as setup.exe)
-from archives of several kinds: stored, deflate, Deflate64, encrypted, with
+from archives of several kinds: stored, deflate, Deflate64, LZMA, encrypted, with
 folders, with a comment. Each is then damaged in many ways, chosen
 deterministically: truncated at every record boundary and inside member
 data (as cut, which Windows mostly refuses to load, and with the section
@@ -28,7 +28,8 @@ the Wine prefix's C:\\users, a canary folder), except the report file
 TVSFX32.RPT after an internal error. A table of outcomes follows, then
 every failure in full. Exit status: 0 when every run passed.
 
---sample runs a short, spread-out sample of the same list (for make test).
+--sample runs a short, spread-out sample of the same list (for make test);
+--base NAME only the variants of one base (e.g. lzma), when working on it.
 """
 import argparse
 import collections
@@ -103,6 +104,7 @@ def build_bases(args, work):
         "stored": ["--from-zip", os.path.join(zips, "stored.zip")],
         "deflate": ["--from-dir", payload],
         "deflate64": ["--from-zip", os.path.join(zips, "deflate64.zip")],
+        "lzma": ["--from-dir", payload, "--method", "lzma"],
         "encrypted": ["--from-dir", payload, "--password", PASSWORD],
         "folders": ["--from-zip", os.path.join(zips, "folders.zip")],
         "comment": ["--from-zip", os.path.join(zips, "comment.zip")],
@@ -377,6 +379,7 @@ def main():
     for option in ("tvsfx", "arch", "driver", "fake-setup", "wine-run", "wine-arch", "prefix", "out"):
         parser.add_argument("--" + option, required=True)
     parser.add_argument("--sample", action="store_true")
+    parser.add_argument("--base", help="run only the variants of this base (stored, lzma, ...), no hostile ones")
     args = parser.parse_args()
 
     work = os.path.abspath(args.out)
@@ -385,6 +388,8 @@ def main():
     canary = os.path.join(work, "canary")
     made = variants(build_bases(args, work))
     made += [(f"hostile-{name}", "hostile", data) for name, data in build_hostile(args, work, canary).items()]
+    if args.base:
+        made = [v for v in made if v[0].startswith(args.base + "-")]
     if args.sample:
         # The intact installers, then a spread of the rest.
         # Two intact installers, the hostile ones, then a spread of the rest.
