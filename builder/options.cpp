@@ -275,8 +275,8 @@ std::string HelpText()
         "Exit status: 0 on success, 1 on any failure (the reason goes to stderr).\n"
         "\n"
         "usage: tvsfx info FILE [--json] [--codepage CP]\n"
-        "  Prints what an installer holds: the stub, its resources (icon images, version strings,\n"
-        "  manifest), the ParameterBlock, the flags by name, the header's texts and the members. --json prints the same as one JSON object. Texts and\n"
+        "  Prints what an installer holds: the stub, the ParameterBlock, the flags by name, the\n"
+        "  header's texts and the members. --json prints the same as one JSON object. Texts and\n"
         "  names are shown converted from CP (default CP1252) to UTF-8. Exit status 0, 1 when\n"
         "  FILE cannot be read or is no installer, 2 on a usage mistake.\n"
         "\n"
@@ -284,7 +284,7 @@ std::string HelpText()
         "  Given the folders of a disk set in order, joins their files and checks that no disk\n"
         "  begins inside a record the installer does not read across disks, then the whole.\n"
         "  Checks natively what the installer checks when it starts, and more: the self-check CRC\n"
-        "  over its region, the resource tree, the entry point, the end record's place, the local headers against\n"
+        "  over its region, the entry point, the end record's place, the local headers against\n"
         "  the central directory (no two entries sharing one member's data), the members' names\n"
         "  as the build checks them (no name the installer or Windows cannot take, no two that\n"
         "  are one when case is ignored), and every member's data, decoded with the installer's\n"
@@ -293,6 +293,12 @@ std::string HelpText()
         "  and no password).\n"
         "\n"
         "info and verify (and --from-zip, --stub) take a regular file of less than 2 GiB only; a\n"
-        "device, a pipe or a larger file is refused before it is read.\n";
+        "device, a pipe or a larger file is refused before it is read.\n"
+        "\n"
+        "  info also shows the installer's resources (icon images, version strings, manifest);\n"
+        "  verify also checks that their tree is well formed.\n"
+        "\n"
+        "usage: tvsfx --version\n"
+        "  Prints tvsfx's release and the stubs built into it, with their sizes.\n";
     return help;
 }

@@ -134,7 +134,9 @@ constexpr uint32_t NAME_STRING_BIT = 0x80000000u;
 constexpr size_t DIRECTORY_HEADER_BYTES = 16;
 constexpr size_t DIRECTORY_ENTRY_BYTES = 8;
 constexpr size_t DATA_ENTRY_BYTES = 16;
-constexpr size_t LEAVES_MAX = 65536;  // more than any real program; a bound on a looping tree
+// More than any real program has; bounds on the work a looping tree makes.
+constexpr size_t LEAVES_MAX = 65536;
+constexpr size_t ENTRIES_VISITED_MAX = size_t(1) << 20;
 constexpr uint32_t DATA_ALIGNMENT = 8;
 
 // The bytes of the resource section from the directory's root on, with the
@@ -215,6 +217,11 @@ private:
         }
         const uint8_t *header = image_.data() + root_ + at;
         const uint32_t count = uint32_t(ReadLe16(header + 12)) + ReadLe16(header + 14);
+        entries_visited_ += count;
+        if (entries_visited_ > ENTRIES_VISITED_MAX) {
+            failure = "over " + std::to_string(ENTRIES_VISITED_MAX) + " directory entries (a looping directory?)";
+            return false;
+        }
         if (!Has(at + DIRECTORY_HEADER_BYTES, uint64_t(count) * DIRECTORY_ENTRY_BYTES)) {
             failure = "a directory's entries run past the resource section";
             return false;
@@ -259,6 +266,7 @@ private:
     const std::vector<uint8_t> &image_;
     const PeHeaders &pe_;
     uint64_t root_ = 0, limit_ = 0;
+    size_t entries_visited_ = 0;
 };
 
 // Directory order: named entries by their upper-cased names, then numbers.
@@ -317,6 +325,14 @@ std::vector<uint8_t> LayOutResources(const ResourceTable &table, uint32_t rva)
         languages[entry.language] = index;
     }
 
+    bool too_wide = tree.size() > 0xFFFF;
+    for (const auto &type : tree) {
+        too_wide = too_wide || type.second.size() > 0xFFFF;
+        for (const auto &name : type.second)
+            too_wide = too_wide || name.second.size() > 0xFFFF;
+    }
+    if (too_wide)
+        Refuse("over 65535 resources in one directory of the resource section");
     auto table_bytes = [](size_t entries) { return DIRECTORY_HEADER_BYTES + entries * DIRECTORY_ENTRY_BYTES; };
     size_t directories_bytes = table_bytes(tree.size());
     for (const auto &type : tree) {

@@ -332,22 +332,36 @@ TEST_P(Resources, InfoShowsThemAndVerifyChecksTheTree)
     EXPECT_NE(std::string::npos, json.out.find("\"ProductName\": \"Mi Aplicación\"")) << json.out;
     EXPECT_NE(std::string::npos, json.out.find("\"format\": \"PNG\"")) << json.out;
 
-    // A resource directory entry that points outside the section: verify
-    // says so on a line of its own.
+    // A damaged resource tree: verify says so on a line of its own.
     const PeView pe = ParsePe(ReadBytes(out));
     const PeSection *rsrc = nullptr;
     for (const PeSection &section : pe.sections)
         if (section.name == ".rsrc")
             rsrc = &section;
     ASSERT_NE(nullptr, rsrc);
-    std::vector<uint8_t> damaged = ReadBytes(out);
-    damaged[rsrc->raw_offset + 16 + 4 + 2] = 0x7F;  // the root's first entry: its subdirectory far away
-    WriteBytes(dir / "damaged.exe", damaged);
-    ToolRun run = RunTvsfx({"verify", dir / "damaged.exe"});
-    EXPECT_EQ(1, run.exit_code);
-    EXPECT_NE(std::string::npos, run.out.find("damaged.exe: resources: a directory table lies outside the resource "
-                                              "section\n"))
-        << run.out;
+    const size_t first_entry_target = rsrc->raw_offset + 16 + 4;  // the root's first entry: its subdirectory
+    const struct {
+        const char *name;
+        uint32_t target;
+        const char *fault;
+    } damages[] = {
+        {"far away", 0x80000000u | 0x7F0000, "a directory table lies outside the resource section"},
+        {"back to the root", 0x80000000u, "the tree is deeper than type, name and language"},
+        {"a leaf at the type level", 0x7F0000, "the tree is shallower than type, name and language"},
+    };
+    for (const auto &damage : damages) {
+        std::vector<uint8_t> damaged = ReadBytes(out);
+        for (int index = 0; index < 4; index++)
+            damaged[first_entry_target + index] = static_cast<uint8_t>(damage.target >> (8 * index));
+        WriteBytes(dir / "damaged.exe", damaged);
+        ToolRun run = RunTvsfx({"verify", dir / "damaged.exe"});
+        EXPECT_EQ(1, run.exit_code) << damage.name;
+        EXPECT_NE(std::string::npos, run.out.find("damaged.exe: resources: " + std::string(damage.fault) + "\n"))
+            << damage.name << ": " << run.out;
+        ToolRun shown = RunTvsfx({"info", dir / "damaged.exe"});
+        EXPECT_NE(std::string::npos, shown.out.find("resources            damaged: " + std::string(damage.fault)))
+            << damage.name << ": " << shown.out;
+    }
 }
 
 }  // namespace
