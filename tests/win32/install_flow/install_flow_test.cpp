@@ -337,6 +337,66 @@ TEST(InstallFlow, EndOfSessionRunsTheCleanUp)
     }
 }
 
+// A copy of installer name in a folder of its own, the test setup program
+// planted beside it as planted_name: a Downloads folder where a file of the
+// command's name lies. The copy's path, or "" when a copy failed.
+std::string PlantBeside(const std::string &name, const std::string &planted_name)
+{
+    const std::string folder = FullPath("planted-" + name), flow = TALVOK_FLOW_DIR;
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    if (!CopyTo(flow + "\\" + name + ".exe", folder + "\\" + name + ".exe") ||
+        !CopyTo(flow + "\\payload\\setup.exe", folder + "\\" + planted_name))
+        return "";
+    return folder + "\\" + name + ".exe";
+}
+
+// A program of the command's name beside the installer never runs in place
+// of the extracted one, through the process launch and the shell launch
+// alike; a command that is not in the folder (cmd.exe, which runs setup.exe
+// from its current folder) is still found where the system finds it.
+TEST(InstallFlow, PlantedProgramBesideTheInstallerNeverRuns)
+{
+    for (const char *name : {"run", "shell", "system"}) {
+        InstallerRun run(name);
+        const std::string installer = PlantBeside(name, "setup.exe");
+        ASSERT_FALSE(installer.empty()) << name;
+        run.RunFrom(installer);
+        HWND dialog = run.Open(true);
+        ASSERT_NE(nullptr, dialog) << name << uiauto::LastFailure() << run.program.Dump();
+        auto report = run.Report();
+        EXPECT_EQ(0u, run.Exit()) << name;
+        ASSERT_EQ(1u, report["program"].size()) << name << ": nothing ran";
+        EXPECT_EQ(run.TempFolder(0) + "\\setup.exe", report["program"][0]) << name;
+        EXPECT_TRUE(run.Left().empty()) << name;
+    }
+}
+
+// A stray holder.exe beside the installer neither ends the wait for the
+// named program (it is free while the extracted one runs) nor prolongs it
+// (it is held once the extracted one has ended).
+TEST(InstallFlow, StrayNamedProgramBesideTheInstallerIsNotWaitedFor)
+{
+    InstallerRun run("named");
+    const std::string installer = PlantBeside("named", "holder.exe");
+    ASSERT_FALSE(installer.empty());
+    run.RunFrom(installer);
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+    ASSERT_EQ(1u, run.Report()["folder"].size());
+    Sleep(12000);  // past the 10 s pause, into the wait for holder.exe
+    EXPECT_TRUE(run.program.Running()) << "the extracted holder.exe still runs";
+    const std::string stray = FullPath("planted-named\\holder.exe");
+    HANDLE held = CreateFileA(stray.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    run.Release();
+    Sleep(300);
+    PostMessageA(dialog, WM_NULL, 0, 0);  // the wait tests again at the next message
+    EXPECT_EQ(0u, run.Exit()) << "the held stray kept the installer waiting";
+    CloseHandle(held);
+    EXPECT_TRUE(run.Left().empty());
+}
+
 TEST(InstallFlow, AboutBoxWithAndWithoutTheAuthorsText)
 {
     const struct {

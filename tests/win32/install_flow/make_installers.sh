@@ -35,6 +35,8 @@ build shell "$payload" --command setup.exe --parameters 'no pasan' --shell-insta
 build missing "$payload" --command falta.exe
 build no-command "$payload"
 build named "$payload" --command setup.exe --parameters spawn --wait-name holder
+# A command that is not in the folder goes through the system's search.
+build system "$payload" --command cmd.exe --parameters '/c setup.exe system'
 build hidden "$payload" --command setup.exe --hidden
 build about "$payload" --command setup.exe --about 'Acerca de la prueba' --info-button
 build encrypted "$payload" --command setup.exe --password 'clave secreta'
