@@ -30,6 +30,10 @@ const char MSG_STILL_RUNNING[] =
 const char MSG_CONFIRM_DONE[] =
     "\xBF" "Est\xE1 seguro de que el programa de instalaci\xF3n ha terminado? Haga clic en S\xED para salir, o "
     "en No para continuar esperando a que finalice.";
+const char MSG_CONFIRM_CANCEL[] =
+    "Si cancela ahora, no se borrar\xE1n los archivos temporales. \xBF" "Est\xE1 seguro de que desea cancelar ahora?";
+const char MSG_CANCEL_QUESTION[] = "\xBF" "Desea cancelar la descompresi\xF3n";
+const char MSG_NO_TEMP_FOLDER_START[] = "No se pudo crear una carpeta temporal para extraer el archivo.";
 const char MSG_CHANGE_FOLDER_ERROR[] = "Error al cambiar a la carpeta de \"Descomprimir en\"";
 const char MSG_WRONG_PASSWORD[] = "Se ha especificado una contrase\xF1" "a incorrecta";
 const char MSG_PROGRAM_ABOUT[] =
@@ -57,7 +61,8 @@ public:
     {
         uiauto::LaunchOptions launch;
         launch.command_line = "\"" + Installer() + "\"";
-        launch.env = {"TMP=" + temp_, "TALVOK_REPORT=" + report_, "TALVOK_RELEASE=" + release_};
+        launch.env = {"TMP=" + (tmp_.empty() ? temp_ : tmp_), "TALVOK_REPORT=" + report_,
+                      "TALVOK_RELEASE=" + release_};
         return program.Start(launch);
     }
     std::string Installer() const
@@ -66,6 +71,8 @@ public:
     }
     // Runs the installer from this path instead of the one its name gives.
     void RunFrom(const std::string &installer) { installer_ = installer; }
+    // Gives the installer this TMP instead of the temporary root.
+    void UseTmp(const std::string &tmp) { tmp_ = tmp; }
     // Starts the installer and waits for its main dialog; with install,
     // presses Install too. nullptr when any step fails.
     HWND Open(bool install = false)
@@ -133,7 +140,7 @@ public:
     uiauto::Process program;
 
 private:
-    std::string name_, temp_, report_, release_, installer_;
+    std::string name_, temp_, report_, release_, installer_, tmp_;
 };
 
 bool Press(HWND window, int id) { return uiauto::PressButtonId(window, id); }
@@ -395,6 +402,156 @@ TEST(InstallFlow, StrayNamedProgramBesideTheInstallerIsNotWaitedFor)
     EXPECT_EQ(0u, run.Exit()) << "the held stray kept the installer waiting";
     CloseHandle(held);
     EXPECT_TRUE(run.Left().empty());
+}
+
+// Cancel confirmed while Done waits ends the program at once; the files stay.
+TEST(InstallFlow, CancelWhileDoneWaitsEndsAtOnceAndKeepsTheFiles)
+{
+    InstallerRun run("done");
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+    HWND done = GetDlgItem(dialog, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return uiauto::WindowText(done) == "&Terminado" && IsWindowEnabled(done); }))
+        << run.program.Dump();
+    ASSERT_TRUE(Press(dialog, IDCANCEL));
+    HWND box = run.Box();
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    EXPECT_EQ(uiauto::Printable(MSG_CONFIRM_CANCEL), uiauto::Printable(uiauto::MessageBoxText(box)));
+    ASSERT_TRUE(Press(box, IDYES));
+    // Nothing more reaches the program: its own loops must end it.
+    const uiauto::ExitResult result = run.program.WaitExit(10000);
+    EXPECT_EQ(uiauto::ExitStatus::Exited, result.status) << "still running after Cancel";
+    EXPECT_EQ(0u, result.exit_code);
+    EXPECT_EQ(1u, run.Left().count("TVSE0.TMP\\docs\\leame.txt")) << "the files stay";
+}
+
+// Cancel confirmed during the 10 s pause before the named-program wait ends
+// the pause at once.
+TEST(InstallFlow, CancelDuringThePauseBeforeTheNamedWaitEndsIt)
+{
+    InstallerRun run("named");
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+    ASSERT_EQ(1u, run.Report()["folder"].size());
+    Sleep(1000);  // the command has ended and the pause has begun
+    ASSERT_TRUE(Press(dialog, IDCANCEL));
+    HWND box = run.Box();
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    EXPECT_EQ(uiauto::Printable(MSG_STILL_RUNNING), uiauto::Printable(uiauto::MessageBoxText(box)));
+    ASSERT_TRUE(Press(box, IDYES));
+    // Some 9 s of the pause are left: the clean-up (1 s for the file that
+    // holder.exe keeps open) and the end come well before.
+    const uiauto::ExitResult result = run.program.WaitExit(6000);
+    EXPECT_EQ(uiauto::ExitStatus::Exited, result.status) << "the pause was waited out";
+    EXPECT_EQ(0u, result.exit_code);
+    EXPECT_EQ(0u, run.Left().count("TVSE0.TMP\\docs\\leame.txt"));
+}
+
+// Any program can post Install. While a run is under way it is ignored: in
+// the extraction, while the command runs, and in the boxes the run shows
+// (here the launch error of a command that is not there). One run, one
+// temporary folder.
+TEST(InstallFlow, InstallPostedDuringARunIsIgnored)
+{
+    const struct {
+        const char *name;
+        bool box;
+    } cases[] = {{"zeros", false}, {"missing", true}};
+    for (const auto &c : cases) {
+        InstallerRun run(c.name);
+        HWND dialog = run.Open(true);
+        ASSERT_NE(nullptr, dialog) << c.name << uiauto::LastFailure() << run.program.Dump();
+        bool second_folder = false;
+        int posted_with_box = 0;
+        const DWORD deadline = GetTickCount() + 20000;
+        while (run.program.Running() && static_cast<LONG>(deadline - GetTickCount()) > 0) {
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // 50 a second
+            Sleep(20);
+            second_folder |= GetFileAttributesA(run.TempFolder(1).c_str()) != INVALID_FILE_ATTRIBUTES;
+            if (HWND box = run.Box(nullptr, 0))
+                if (++posted_with_box == 25)
+                    EXPECT_TRUE(Press(box, IDOK)) << c.name;
+        }
+        EXPECT_FALSE(second_folder) << c.name << ": a second run started";
+        EXPECT_EQ(c.box, posted_with_box >= 25) << c.name;
+        EXPECT_EQ(0u, run.Exit()) << c.name;
+        EXPECT_EQ(c.box ? 1u : 0u, run.Left().count("TVSE0.TMP\\docs\\leame.txt")) << c.name;
+        EXPECT_EQ(!c.box, run.Reported()) << c.name;
+    }
+}
+
+// A Cancel command that is not user input (a posted BM_CLICK) during the
+// extraction asks the cancel question as a click does: Yes stops the run and
+// the command never starts; No goes on.
+TEST(InstallFlow, CancelCommandDuringTheExtractionAsksFirst)
+{
+    for (int answer : {IDYES, IDNO}) {
+        InstallerRun run("run");
+        HWND dialog = run.Open();
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+        // Queued together: the run's first poll finds Cancel's click.
+        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        HWND box = run.Box();
+        ASSERT_NE(nullptr, box) << answer << run.program.Dump();
+        EXPECT_EQ(uiauto::Printable(MSG_CANCEL_QUESTION), uiauto::Printable(uiauto::MessageBoxText(box)));
+        ASSERT_TRUE(Press(box, answer));
+        EXPECT_EQ(0u, run.Exit()) << answer;
+        if (answer == IDNO)
+            EXPECT_EQ(1u, run.Report()["folder"].size()) << "No goes on to the command";
+        else
+            EXPECT_FALSE(run.Reported()) << "the command ran after Yes";
+        EXPECT_TRUE(run.Left().empty()) << answer;
+    }
+}
+
+// A hidden installer that cannot make its temporary folder shows message 15
+// and ends: nobody can press Cancel on a dialog that is not shown.
+TEST(InstallFlow, HiddenInstallerWithoutATemporaryFolderEnds)
+{
+    InstallerRun run("hidden");
+    run.UseTmp(FullPath("temp-hidden\\falta\\tampoco"));
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    HWND box = run.Box();
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    EXPECT_EQ(0u, uiauto::MessageBoxText(box).rfind(MSG_NO_TEMP_FOLDER_START, 0)) << uiauto::MessageBoxText(box);
+    ASSERT_TRUE(Press(box, IDOK));
+    const uiauto::ExitResult result = run.program.WaitExit(10000);
+    EXPECT_EQ(uiauto::ExitStatus::Exited, result.status) << "the hidden installer went on waiting";
+    EXPECT_EQ(0u, result.exit_code);
+    EXPECT_FALSE(run.Reported());
+}
+
+// The end of the session ends the run and the program: in the Done wait
+// (after its clean-up), and during the extraction, where the folder goes
+// once the run has stopped and the command never starts.
+TEST(InstallFlow, EndOfSessionEndsTheRunAndTheProgram)
+{
+    {
+        InstallerRun run("done");
+        HWND dialog = run.Open(true);
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+        HWND done = GetDlgItem(dialog, IDOK);
+        ASSERT_TRUE(WaitUntil([&] { return uiauto::WindowText(done) == "&Terminado" && IsWindowEnabled(done); }))
+            << run.program.Dump();
+        DWORD_PTR answer = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(dialog, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
+        const uiauto::ExitResult result = run.program.WaitExit(10000);
+        EXPECT_EQ(uiauto::ExitStatus::Exited, result.status) << "the Done wait went on";
+        EXPECT_EQ(0u, result.exit_code);
+        EXPECT_TRUE(run.Left().empty());
+    }
+    {
+        InstallerRun run("run");
+        HWND dialog = run.Open();
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+        // Queued behind Install's click: the run's first poll dispatches it.
+        ASSERT_TRUE(Press(dialog, IDOK));
+        PostMessageA(dialog, WM_QUERYENDSESSION, 0, 0);
+        EXPECT_EQ(0u, run.Exit());
+        EXPECT_FALSE(run.Reported()) << "the command started after the end of the session";
+        EXPECT_TRUE(run.Left().empty());
+    }
 }
 
 TEST(InstallFlow, AboutBoxWithAndWithoutTheAuthorsText)
