@@ -1,7 +1,7 @@
 // The command runs from the temporary folder, which the main dialog has made
-// current: a relative command such as ".\SETUP" is found there. A command
-// that names no folder is looked for in TargetFolder first and launched by
-// its full path when it is there: the system's own search starts in the
+// current: a relative command such as ".\SETUP" is meant to be found there.
+// A relative command is looked for in TargetFolder first and launched by its
+// full path when it is there: the system's own search starts in the
 // installer's folder (a Downloads folder, say), where a file of the same
 // name may lie. Commands not in TargetFolder (cmd.exe, msiexec) are left to
 // the system's search.
@@ -51,9 +51,9 @@ static bool IsFile(const char *path)
 }
 
 // The file in TargetFolder that name (length_bytes long, not terminated)
-// means when it names no folder, with ".exe" added to a name without an
+// means when it is relative, with ".exe" added to a file name without an
 // extension as CreateProcessA adds it, into found (PATH_BUFFER_BYTES). False
-// when the name holds a folder or a drive, or no such file is there.
+// when the name has a drive or starts at a root, or no such file is there.
 static bool FindInTargetFolder(const char *name, size_t length_bytes, char *found)
 {
     char bare[PATH_BUFFER_BYTES];
@@ -61,7 +61,7 @@ static bool FindInTargetFolder(const char *name, size_t length_bytes, char *foun
         return false;
     CopyBytes(bare, name, length_bytes);
     bare[length_bytes] = '\0';
-    if (!TargetFolder[0] || FindLastSeparator(bare) || *ScanToChar(bare, ':'))
+    if (!TargetFolder[0] || IsPathSeparator(static_cast<unsigned char>(bare[0])) || *ScanToChar(bare, ':'))
         return false;
     // The numbered folder's name never ends in a separator.
     if (CopyString(found, PATH_BUFFER_BYTES, TargetFolder) || AppendString(found, PATH_BUFFER_BYTES, "\\") ||
@@ -69,7 +69,7 @@ static bool FindInTargetFolder(const char *name, size_t length_bytes, char *foun
         return false;
     if (IsFile(found))
         return true;
-    return !*ScanToChar(bare, '.') && !AppendString(found, PATH_BUFFER_BYTES, ".exe") && IsFile(found);
+    return !*ScanToChar(FileNamePart(bare), '.') && !AppendString(found, PATH_BUFFER_BYTES, ".exe") && IsFile(found);
 }
 
 // The program of a command in TargetFolder, as CreateProcessA reads a
@@ -159,13 +159,14 @@ static bool FindFileIn(const char *folders, const char *file_name, char *found)
 // current folder, TargetFolder by now, then the system folder, the Windows
 // folder and PATH) except the installer's own folder, which OpenFile tries
 // first: a stray file of that name there must neither end nor prolong the
-// wait. A name with a folder is taken as it is. False when there is none.
+// wait. A name with a folder is looked for there alone. False when there is
+// none.
 static bool FindNamedProgram(const char *file_name, char *found)
 {
-    if (FindLastSeparator(file_name) || *ScanToChar(file_name, ':'))
-        return !CopyString(found, PATH_BUFFER_BYTES, file_name) && IsFile(found);
     if (FindInTargetFolder(file_name, static_cast<size_t>(lstrlenA(file_name)), found))
         return true;
+    if (FindLastSeparator(file_name) || *ScanToChar(file_name, ':'))
+        return !CopyString(found, PATH_BUFFER_BYTES, file_name) && IsFile(found);
     char folder[PATH_BUFFER_BYTES];
     UINT length = GetSystemDirectoryA(folder, sizeof folder);
     if (length && length < sizeof folder && FindFileIn(folder, file_name, found))

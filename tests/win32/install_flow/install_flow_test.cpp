@@ -360,11 +360,12 @@ std::string PlantBeside(const std::string &name, const std::string &planted_name
 
 // A program of the command's name beside the installer never runs in place
 // of the extracted one, through the process launch and the shell launch
-// alike; a command that is not in the folder (cmd.exe, which runs setup.exe
-// from its current folder) is still found where the system finds it.
+// alike, nor in place of ".\setup"; a command that is not in the folder
+// (cmd.exe, which runs setup.exe from its current folder) is still found
+// where the system finds it.
 TEST(InstallFlow, PlantedProgramBesideTheInstallerNeverRuns)
 {
-    for (const char *name : {"run", "shell", "system"}) {
+    for (const char *name : {"run", "shell", "relative", "system"}) {
         InstallerRun run(name);
         const std::string installer = PlantBeside(name, "setup.exe");
         ASSERT_FALSE(installer.empty()) << name;
