@@ -110,8 +110,14 @@ static bool IsUserInput(const MSG &message)
 
 bool ConfirmStopExtraction()
 {
+    // One question at a time: its box dispatches the Cancels that follow.
+    static bool asking;
+    if (asking)
+        return CancelFlag != 0;
+    asking = true;
     const bool yes = MessageBoxA(MainWindow, Message(MSG_CANCEL_QUESTION), TEXT_CAPTION,
                                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+    asking = false;
     return yes || CancelFlag;
 }
 

@@ -43,7 +43,8 @@ void CheckWrite(UINT written_bytes);
 bool PollCancel();
 
 // Asks StringId 20, whether to stop the extraction; true on Yes, or when
-// CancelFlag was set while the box was up (the session ended).
+// CancelFlag was set while the box was up (the session ended). Asked again
+// while its box is up, it returns CancelFlag without a second box.
 bool ConfirmStopExtraction();
 
 // The percentage for bytes_written out of total_bytes, as the meter gets it;

@@ -496,6 +496,10 @@ TEST(InstallFlow, CancelCommandDuringTheExtractionAsksFirst)
         HWND box = run.Box();
         ASSERT_NE(nullptr, box) << answer << run.program.Dump();
         EXPECT_EQ(uiauto::Printable(MSG_CANCEL_QUESTION), uiauto::Printable(uiauto::MessageBoxText(box)));
+        // Another Cancel while the question is up asks nothing more.
+        PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        Sleep(500);
+        EXPECT_EQ(nullptr, run.Box(box, 0)) << "a second question" << run.program.Dump();
         ASSERT_TRUE(Press(box, answer));
         EXPECT_EQ(0u, run.Exit()) << answer;
         if (answer == IDNO)
