@@ -1,6 +1,7 @@
-/* The setup program the installer-mode tests put in their installers. It
-   writes what it found to %TALVOK_REPORT%: the folder it ran in, its command
-   line after its own name, and the files around it. Its first argument then
+/* The setup program the installer-mode tests put in their installers (and
+   beside them, as a planted program). It writes what it found to
+   %TALVOK_REPORT%: its own file, the folder it ran in, its command line
+   after its own name, and the files around it. Its first argument then
    says what more it does:
      wait   stays until the file %TALVOK_RELEASE% exists;
      spawn  starts "holder.exe hold" from its folder and ends at once;
@@ -44,12 +45,16 @@ static void ListFiles(HANDLE report, const char *folder, const char *prefix)
 
 static void Report(const char *arguments)
 {
-    char name[MAX_PATH], folder[MAX_PATH];
+    char name[MAX_PATH], folder[MAX_PATH], own[MAX_PATH];
     if (!GetEnvironmentVariableA("TALVOK_REPORT", name, sizeof name))
         return;
     HANDLE report = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
     GetCurrentDirectoryA(sizeof folder, folder);
-    Append(report, "folder=");
+    if (!GetModuleFileNameA(NULL, own, sizeof own))
+        own[0] = '\0';
+    Append(report, "program=");
+    Append(report, own);
+    Append(report, "\r\nfolder=");
     Append(report, folder);
     Append(report, "\r\nargs=");
     Append(report, arguments);

@@ -30,6 +30,10 @@ const char MSG_STILL_RUNNING[] =
 const char MSG_CONFIRM_DONE[] =
     "\xBF" "Est\xE1 seguro de que el programa de instalaci\xF3n ha terminado? Haga clic en S\xED para salir, o "
     "en No para continuar esperando a que finalice.";
+const char MSG_CONFIRM_CANCEL[] =
+    "Si cancela ahora, no se borrar\xE1n los archivos temporales. \xBF" "Est\xE1 seguro de que desea cancelar ahora?";
+const char MSG_CANCEL_QUESTION[] = "\xBF" "Desea cancelar la descompresi\xF3n";
+const char MSG_NO_TEMP_FOLDER_START[] = "No se pudo crear una carpeta temporal para extraer el archivo.";
 const char MSG_CHANGE_FOLDER_ERROR[] = "Error al cambiar a la carpeta de \"Descomprimir en\"";
 const char MSG_WRONG_PASSWORD[] = "Se ha especificado una contrase\xF1" "a incorrecta";
 const char MSG_PROGRAM_ABOUT[] =
@@ -360,6 +364,221 @@ TEST(InstallFlow, EndOfSessionRunsTheCleanUp)
         EXPECT_TRUE(WaitUntil([&] { return run.Left().count("TVSE0.TMP\\docs\\leame.txt") == 0; }));
         run.Release();
         EXPECT_EQ(0u, run.Exit());
+    }
+}
+
+// A copy of installer name in a folder of its own, the test setup program
+// planted beside it as planted_name: a Downloads folder where a file of the
+// command's name lies. The copy's path, or "" when a copy failed.
+std::string PlantBeside(const std::string &name, const std::string &planted_name)
+{
+    const std::string folder = FullPath("planted-" + name), flow = TALVOK_FLOW_DIR;
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    if (!CopyTo(flow + "\\" + name + ".exe", folder + "\\" + name + ".exe") ||
+        !CopyTo(flow + "\\payload\\setup.exe", folder + "\\" + planted_name))
+        return "";
+    return folder + "\\" + name + ".exe";
+}
+
+// A program of the command's name beside the installer never runs in place
+// of the extracted one, through the process launch and the shell launch
+// alike, nor in place of ".\setup"; a command that is not in the folder
+// (cmd.exe, which runs setup.exe from its current folder) is still found
+// where the system finds it.
+TEST(InstallFlow, PlantedProgramBesideTheInstallerNeverRuns)
+{
+    for (const char *name : {"run", "shell", "relative", "system"}) {
+        InstallerRun run(name);
+        const std::string installer = PlantBeside(name, "setup.exe");
+        ASSERT_FALSE(installer.empty()) << name;
+        run.RunFrom(installer);
+        HWND dialog = run.Open(true);
+        ASSERT_NE(nullptr, dialog) << name << uiauto::LastFailure() << run.program.Dump();
+        auto report = run.Report();
+        EXPECT_EQ(0u, run.Exit()) << name;
+        ASSERT_EQ(1u, report["program"].size()) << name << ": nothing ran";
+        EXPECT_EQ(run.TempFolder(0) + "\\setup.exe", report["program"][0]) << name;
+        EXPECT_TRUE(run.Left().empty()) << name;
+    }
+}
+
+// A stray holder.exe beside the installer neither ends the wait for the
+// named program (it is free while the extracted one runs) nor prolongs it
+// (it is held once the extracted one has ended).
+TEST(InstallFlow, StrayNamedProgramBesideTheInstallerIsNotWaitedFor)
+{
+    InstallerRun run("named");
+    const std::string installer = PlantBeside("named", "holder.exe");
+    ASSERT_FALSE(installer.empty());
+    run.RunFrom(installer);
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+    ASSERT_EQ(1u, run.Report()["folder"].size());
+    Sleep(12000);  // past the 10 s pause, into the wait for holder.exe
+    EXPECT_TRUE(run.program.Running()) << "the extracted holder.exe still runs";
+    const std::string stray = FullPath("planted-named\\holder.exe");
+    HANDLE held = CreateFileA(stray.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    run.Release();
+    Sleep(300);
+    PostMessageA(dialog, WM_NULL, 0, 0);  // the wait tests again at the next message
+    EXPECT_EQ(0u, run.Exit()) << "the held stray kept the installer waiting";
+    CloseHandle(held);
+    EXPECT_TRUE(run.Left().empty());
+}
+
+// Cancel confirmed while Done waits ends the program at once; the files stay.
+TEST(InstallFlow, CancelWhileDoneWaitsEndsAtOnceAndKeepsTheFiles)
+{
+    InstallerRun run("done");
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+    HWND done = GetDlgItem(dialog, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return uiauto::WindowText(done) == "&Terminado" && IsWindowEnabled(done); }))
+        << run.program.Dump();
+    ASSERT_TRUE(Press(dialog, IDCANCEL));
+    HWND box = run.Box();
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    EXPECT_EQ(uiauto::Printable(MSG_CONFIRM_CANCEL), uiauto::Printable(uiauto::MessageBoxText(box)));
+    ASSERT_TRUE(Press(box, IDYES));
+    // Nothing more reaches the program: its own loops must end it.
+    const uiauto::ExitResult result = run.program.WaitExit(10000);
+    EXPECT_EQ(uiauto::ExitStatus::Exited, result.status) << "still running after Cancel";
+    EXPECT_EQ(0u, result.exit_code);
+    EXPECT_EQ(1u, run.Left().count("TVSE0.TMP\\docs\\leame.txt")) << "the files stay";
+}
+
+// Cancel confirmed during the 10 s pause before the named-program wait ends
+// the pause at once.
+TEST(InstallFlow, CancelDuringThePauseBeforeTheNamedWaitEndsIt)
+{
+    InstallerRun run("named");
+    HWND dialog = run.Open(true);
+    ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+    ASSERT_EQ(1u, run.Report()["folder"].size());
+    Sleep(1000);  // the command has ended and the pause has begun
+    ASSERT_TRUE(Press(dialog, IDCANCEL));
+    HWND box = run.Box();
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    EXPECT_EQ(uiauto::Printable(MSG_STILL_RUNNING), uiauto::Printable(uiauto::MessageBoxText(box)));
+    ASSERT_TRUE(Press(box, IDYES));
+    // Some 9 s of the pause are left: the clean-up (1 s for the file that
+    // holder.exe keeps open) and the end come well before.
+    const uiauto::ExitResult result = run.program.WaitExit(6000);
+    EXPECT_EQ(uiauto::ExitStatus::Exited, result.status) << "the pause was waited out";
+    EXPECT_EQ(0u, result.exit_code);
+    EXPECT_EQ(0u, run.Left().count("TVSE0.TMP\\docs\\leame.txt"));
+}
+
+// Any program can post Install. While a run is under way it is ignored: in
+// the extraction, while the command runs, and in the boxes the run shows
+// (here the launch error of a command that is not there). One run, one
+// temporary folder.
+TEST(InstallFlow, InstallPostedDuringARunIsIgnored)
+{
+    const struct {
+        const char *name;
+        bool box;
+    } cases[] = {{"zeros", false}, {"missing", true}};
+    for (const auto &c : cases) {
+        InstallerRun run(c.name);
+        HWND dialog = run.Open(true);
+        ASSERT_NE(nullptr, dialog) << c.name << uiauto::LastFailure() << run.program.Dump();
+        bool second_folder = false;
+        int posted_with_box = 0;
+        const DWORD deadline = GetTickCount() + 20000;
+        while (run.program.Running() && static_cast<LONG>(deadline - GetTickCount()) > 0) {
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // 50 a second
+            Sleep(20);
+            second_folder |= GetFileAttributesA(run.TempFolder(1).c_str()) != INVALID_FILE_ATTRIBUTES;
+            if (HWND box = run.Box(nullptr, 0))
+                if (++posted_with_box == 25)
+                    EXPECT_TRUE(Press(box, IDOK)) << c.name;
+        }
+        EXPECT_FALSE(second_folder) << c.name << ": a second run started";
+        EXPECT_EQ(c.box, posted_with_box >= 25) << c.name;
+        EXPECT_EQ(0u, run.Exit()) << c.name;
+        EXPECT_EQ(c.box ? 1u : 0u, run.Left().count("TVSE0.TMP\\docs\\leame.txt")) << c.name;
+        EXPECT_EQ(!c.box, run.Reported()) << c.name;
+    }
+}
+
+// A Cancel command that is not user input (a posted BM_CLICK) during the
+// extraction asks the cancel question as a click does: Yes stops the run and
+// the command never starts; No goes on.
+TEST(InstallFlow, CancelCommandDuringTheExtractionAsksFirst)
+{
+    for (int answer : {IDYES, IDNO}) {
+        InstallerRun run("run");
+        HWND dialog = run.Open();
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+        // Queued together: the run's first poll finds Cancel's click.
+        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        HWND box = run.Box();
+        ASSERT_NE(nullptr, box) << answer << run.program.Dump();
+        EXPECT_EQ(uiauto::Printable(MSG_CANCEL_QUESTION), uiauto::Printable(uiauto::MessageBoxText(box)));
+        // Another Cancel while the question is up asks nothing more.
+        PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        Sleep(500);
+        EXPECT_EQ(nullptr, run.Box(box, 0)) << "a second question" << run.program.Dump();
+        ASSERT_TRUE(Press(box, answer));
+        EXPECT_EQ(0u, run.Exit()) << answer;
+        if (answer == IDNO)
+            EXPECT_EQ(1u, run.Report()["folder"].size()) << "No goes on to the command";
+        else
+            EXPECT_FALSE(run.Reported()) << "the command ran after Yes";
+        EXPECT_TRUE(run.Left().empty()) << answer;
+    }
+}
+
+// A hidden installer that cannot make its temporary folder shows message 15
+// and ends: nobody can press Cancel on a dialog that is not shown.
+TEST(InstallFlow, HiddenInstallerWithoutATemporaryFolderEnds)
+{
+    InstallerRun run("hidden");
+    run.SetTmp(FullPath("temp-hidden\\falta\\tampoco"));
+    ASSERT_TRUE(run.Start()) << uiauto::LastFailure();
+    HWND box = run.Box();
+    ASSERT_NE(nullptr, box) << run.program.Dump();
+    EXPECT_EQ(0u, uiauto::MessageBoxText(box).rfind(MSG_NO_TEMP_FOLDER_START, 0)) << uiauto::MessageBoxText(box);
+    ASSERT_TRUE(Press(box, IDOK));
+    const uiauto::ExitResult result = run.program.WaitExit(10000);
+    EXPECT_EQ(uiauto::ExitStatus::Exited, result.status) << "the hidden installer went on waiting";
+    EXPECT_EQ(0u, result.exit_code);
+    EXPECT_FALSE(run.Reported());
+}
+
+// The end of the session ends the run and the program: in the Done wait
+// (after its clean-up), and during the extraction, where the folder goes
+// once the run has stopped and the command never starts.
+TEST(InstallFlow, EndOfSessionEndsTheRunAndTheProgram)
+{
+    {
+        InstallerRun run("done");
+        HWND dialog = run.Open(true);
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+        HWND done = GetDlgItem(dialog, IDOK);
+        ASSERT_TRUE(WaitUntil([&] { return uiauto::WindowText(done) == "&Terminado" && IsWindowEnabled(done); }))
+            << run.program.Dump();
+        DWORD_PTR answer = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(dialog, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
+        const uiauto::ExitResult result = run.program.WaitExit(10000);
+        EXPECT_EQ(uiauto::ExitStatus::Exited, result.status) << "the Done wait went on";
+        EXPECT_EQ(0u, result.exit_code);
+        EXPECT_TRUE(run.Left().empty());
+    }
+    {
+        InstallerRun run("run");
+        HWND dialog = run.Open();
+        ASSERT_NE(nullptr, dialog) << uiauto::LastFailure() << run.program.Dump();
+        // Queued behind Install's click: the run's first poll dispatches it.
+        ASSERT_TRUE(Press(dialog, IDOK));
+        PostMessageA(dialog, WM_QUERYENDSESSION, 0, 0);
+        EXPECT_EQ(0u, run.Exit());
+        EXPECT_FALSE(run.Reported()) << "the command started after the end of the session";
+        EXPECT_TRUE(run.Left().empty());
     }
 }
 

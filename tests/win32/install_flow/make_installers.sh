@@ -48,6 +48,10 @@ build shell "$payload" --command setup.exe --parameters 'no pasan' --shell-insta
 build missing "$payload" --command falta.exe
 build no-command "$payload"
 build named "$payload" --command setup.exe --parameters spawn --wait-name holder
+# A command that is not in the folder goes through the system's search.
+build system "$payload" --command cmd.exe --parameters '/c setup.exe system'
+# A relative command with a folder and no extension (".exe" is added).
+build relative "$payload" --command '.\setup'
 build hidden "$payload" --command setup.exe --hidden
 build about "$payload" --command setup.exe --about 'Acerca de la prueba' --info-button
 build encrypted "$payload" --command setup.exe --password 'clave secreta'
