@@ -98,8 +98,8 @@ if [ ! "$small/files.txt" -nt "$root/bench/make_small_payload.py" ]; then
     python3 "$root/bench/make_small_payload.py" "$small" $small_files
 fi
 : >"$work/no-files.txt"
-ours_small=$work/ours-small-$builder_arch.exe
-ours_none=$work/ours-none-$builder_arch.exe
+ours_small=${ours%.exe}-small.exe  # named after ours, so that another stub's are told apart
+ours_none=${ours%.exe}-none.exe
 if [ ! "$ours_small" -nt "$ours" ] || [ ! "$ours_small" -nt "$small/files.txt" ]; then
     rm -rf "$work/none-tree"
     mkdir -p "$work/none-tree"

@@ -255,7 +255,10 @@ TEST_F(DeleteTreeTest, ShortPathsAreRefusedWithAMessage)
 
 // A file held open without sharing is retried for a second (the thread's
 // queue is pumped meanwhile), then scheduled for deletion at restart; the
-// rest goes, and the folder that still holds the file stays.
+// rest goes, and the folder that still holds the file stays. A hidden file
+// held open for reading and writing (its attributes can change, it cannot
+// be deleted) keeps its attributes: they are reset only for a file that
+// refuses deletion because of them.
 TEST_F(DeleteTreeTest, LockedFileIsLeftToTheRestart)
 {
     ScratchFolder scratch("delete-locked");
@@ -268,6 +271,11 @@ TEST_F(DeleteTreeTest, LockedFileIsLeftToTheRestart)
     const std::string held = tree + "\\held.txt";
     HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    const std::string hidden = tree + "\\hidden.txt";
+    ASSERT_TRUE(MakeFile(hidden, "oculto", FILE_ATTRIBUTE_HIDDEN));
+    HANDLE shared = CreateFileA(hidden.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, shared);
 
     ASSERT_FALSE(pending_.Lists(held));
     ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP, 0, 0));
@@ -275,11 +283,14 @@ TEST_F(DeleteTreeTest, LockedFileIsLeftToTheRestart)
     EXPECT_FALSE(DeleteTree(tree.c_str(), nullptr)) << "the folder holds the file";
     const DWORD elapsed = GetTickCount() - start;
     CloseHandle(file);
+    CloseHandle(shared);
 
-    EXPECT_GE(elapsed, 1000u) << "the file was given up before its second";
+    EXPECT_GE(elapsed, 2000u) << "a file was given up before its second";
     MSG message;
     EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_APP, WM_APP, PM_NOREMOVE)) << "the queue was not pumped";
-    EXPECT_EQ("held.txt\n", ListTree(tree));
+    EXPECT_EQ("held.txt\nhidden.txt\n", ListTree(tree));
+    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, GetFileAttributesA(hidden.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE)
+        << "the attributes of a file that was not deleted were reset";
     EXPECT_TRUE(pending_.Lists(held)) << held << " is not listed for deletion at restart";
 }
 
