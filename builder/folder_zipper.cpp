@@ -9,6 +9,7 @@
 #include "deflate_compressor.h"
 #include "lzma_compressor.h"
 #include "extract/crc32.h"
+#include "member_name_check.h"
 #include "text_encoding.h"
 
 #include <algorithm>
@@ -36,6 +37,9 @@ struct PlannedEntry {
 
 struct Walk {
     const FolderZipOptions &options;
+    AnsiCodepage codepage;
+    NameClashes clashes;
+    std::string resolved_root;  // the folder with every link resolved
     std::vector<PlannedEntry> entries;
     uint64_t file_bytes;
 };
@@ -58,7 +62,7 @@ uint32_t EntryDosTime(const FolderZipOptions &options, int64_t modified)
     return DosDateTime(broken_down);
 }
 
-ZipMember NewMember(const Walk &walk, const std::string &relative, const EntryInfo &info)
+ZipMember NewMember(Walk &walk, const std::string &relative, const EntryInfo &info)
 {
     ZipMember member = {};
     if (relative.find('\\') != std::string::npos)
@@ -67,6 +71,11 @@ ZipMember NewMember(const Walk &walk, const std::string &relative, const EntryIn
     if (member.name.size() > ZIP_NAME_MAX_BYTES)
         Refuse("%s: the stored name would be %zu bytes, over the extractor's limit of %zu", relative.c_str(),
                member.name.size(), ZIP_NAME_MAX_BYTES);
+    std::string fault = MemberNameFault(member.name, walk.codepage);
+    if (fault.empty())
+        fault = walk.clashes.Add(member.name);
+    if (!fault.empty())
+        Refuse("%s: %s; the installer could not extract it as it is named", relative.c_str(), fault.c_str());
     member.version_made_by = VERSION_MADE_BY;
     member.version_needed = VERSION_STORED;
     member.method = ZIP_METHOD_STORED;
@@ -91,6 +100,22 @@ bool SameFile(const FileIdentity &a, const FileIdentity &b)
     return a.known && b.known && a.volume == b.volume && a.index == b.index;
 }
 
+// A link to a file is followed only when the file lies inside the folder
+// being archived: a link that leads out of it would pack a file the author
+// never put there (a key, another user's data) without a word.
+void CheckLinkStaysInside(const Walk &walk, const std::string &path)
+{
+    std::string target, error;
+    if (!ResolvedPath(path, target, error))
+        Refuse("%s: cannot follow the link: %s", path.c_str(), error.c_str());
+    const std::string &root = walk.resolved_root;
+    const bool inside = target.size() > root.size() && target.compare(0, root.size(), root) == 0 &&
+                        (root.back() == '/' || target[root.size()] == '/');
+    if (!inside)
+        Refuse("%s: a link to %s, outside the folder; links are followed only to files inside it", path.c_str(),
+               target.c_str());
+}
+
 void WalkFolder(Walk &walk, const std::string &folder, const std::string &relative_folder)
 {
     for (const std::string &name : SortedEntries(folder)) {
@@ -102,6 +127,8 @@ void WalkFolder(Walk &walk, const std::string &folder, const std::string &relati
             Refuse("%s: %s", path.c_str(), error.c_str());
         if (SameFile(info.identity, walk.options.excluded))
             continue;
+        if (info.is_link && info.kind == EntryKind::File)
+            CheckLinkStaysInside(walk, path);
         switch (info.kind) {
         case EntryKind::LinkToFolder:
             Refuse("%s: a link to a folder; links to folders are not followed", path.c_str());
@@ -218,7 +245,10 @@ ZipArchive ZipFolder(const std::string &root, const FolderZipOptions &options)
     if (!QueryEntry(root, info, error) || (info.kind != EntryKind::Folder && info.kind != EntryKind::LinkToFolder))
         Refuse("--from-dir %s: not a folder", root.c_str());
     BuildCrcTable();
-    Walk walk{options, {}, 0};
+    const AnsiCodepage codepage = AnsiCodepageOf(options.codepage);
+    Walk walk{options, codepage, NameClashes(codepage), "", {}, 0};
+    if (!ResolvedPath(root, walk.resolved_root, error))
+        Refuse("--from-dir %s: %s", root.c_str(), error.c_str());
     WalkFolder(walk, root, "");
 
     std::vector<PackedFile> packed;

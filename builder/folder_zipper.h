@@ -15,8 +15,9 @@
 // the bytes.
 //
 // Names are converted to the target code page (text_encoding.h) and must
-// stay within ZIP_NAME_MAX_BYTES. Symbolic links to files are followed;
-// links to folders and special files are refused.
+// stay within ZIP_NAME_MAX_BYTES. Symbolic links to files inside the folder
+// are followed (the member holds the file's content); links that lead
+// outside it, links to folders and special files are refused.
 //
 // Files are read and compressed by several threads at once; each file is
 // compressed on its own, so the result does not depend on their number.

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "password_input.h"
+#include "resource_options.h"
 #include "portable/sfx_header_layout.h"
 
 #include <cstdint>
@@ -35,6 +36,7 @@ struct Options {
     bool quiet = false;
     uint64_t span_bytes = 0;                    // --span: disk size; 0 writes one installer
     PasswordOptions password;                   // --password, --password-file
+    ResourceOptions resources;                  // --icon, --version, ... (resource_options.h)
 };
 
 // Parses the arguments after the program name. Refuses (BuildError) unknown

@@ -15,7 +15,8 @@ corpus=$root/build/builder-corpus
 work=$root/build/builder-bench
 tvsfx=$native_dir/builder/tvsfx
 
-if [ ! -f "$corpus.manifest" ]; then
+# Made again when the script that makes it has changed since.
+if [ ! -f "$corpus.manifest" ] || [ "$root/scripts/make-builder-corpus.py" -nt "$corpus.manifest" ]; then
     echo "== building the builder corpus in $corpus"
     python3 "$root/scripts/make-builder-corpus.py" "$corpus"
 fi

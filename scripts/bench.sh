@@ -43,3 +43,4 @@ echo "== LZMA: our decoder against liblzma, natively (members as --method lzma w
 "$native_dir/bench/lzma_bench" "$corpus" "$repetitions"
 
 bash "$root/scripts/bench-builder.sh" "$native_dir"
+bash "$root/scripts/bench-readers.sh" "$native_dir"

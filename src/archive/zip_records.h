@@ -85,6 +85,8 @@ constexpr size_t ER_CENTRAL_OFFSET = 16;         // 4
 constexpr size_t ER_COMMENT_LENGTH = 20;         // 2
 static_assert(ER_COMMENT_LENGTH + 2 == END_RECORD_BYTES, "comment follows its length");
 constexpr size_t ZIP_COMMENT_MAX_BYTES = 0xFFFF;
+// The most members the end record's 16-bit counts hold (without Zip64).
+constexpr size_t ZIP_ENTRIES_MAX = 0xFFFF;
 
 // Zip64 end-of-directory locator, 20 bytes right before the end record.
 constexpr size_t ZIP64_END_LOCATOR_BYTES = 20;

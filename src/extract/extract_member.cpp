@@ -4,6 +4,7 @@
 #include "archive/member_header.h"
 #include "archive/zip_records.h"
 #include "extract/crc32.h"
+#include "extract/dos_time.h"
 #include "extract/inflate/inflate.h"
 #include "extract/inflate/stream_buffers.h"
 #include "extract/lzma/lzma_decoder.h"
@@ -31,26 +32,6 @@ void CloseOutputFile()
     }
 }
 
-void ClampDosTime(WORD *dos_date, WORD *dos_time)
-{
-    WORD seconds = *dos_time & 0x1F, minutes = (*dos_time >> 5) & 0x3F, hours = *dos_time >> 11;
-    if (seconds > 29)
-        seconds = 29;
-    if (minutes > 59)
-        minutes = 59;
-    if (hours > 23)
-        hours = 23;
-    *dos_time = static_cast<WORD>(hours << 11 | minutes << 5 | seconds);
-    WORD day = *dos_date & 0x1F, month = (*dos_date >> 5) & 0x0F, year = *dos_date >> 9;
-    if (day == 0)
-        day = 1;
-    if (month == 0)
-        month = 1;
-    else if (month > 12)
-        month = 12;
-    *dos_date = static_cast<WORD>(year << 9 | month << 5 | day);
-}
-
 static void CreateOutputFile()
 {
     if (CopyString(OutputPath, sizeof OutputPath, MemberPath))
@@ -76,7 +57,7 @@ static void ShowStatusLine()
 
 static void SetOutputFileTime()
 {
-    WORD date = CurrentMember.Date, time = CurrentMember.Time;
+    uint16_t date = CurrentMember.Date, time = CurrentMember.Time;
     ClampDosTime(&date, &time);
     SetFileTimes(reinterpret_cast<HANDLE>(static_cast<intptr_t>(OutputFile)), date, time);
 }

@@ -1,7 +1,8 @@
 // The install sequence runs inside the dialog procedure's handling of
 // button 1 and keeps the dialog alive by pumping messages in its waits: Cancel,
 // Done and the end of the session are handled inside those waits and speak
-// to the sequence through CancelFlag, WaitingForDone and CommandRunning.
+// to the sequence through CancelFlag, WaitingForDone, CommandRunning and
+// SessionEnded. After the end of the session nothing more is started.
 #include "ui/install_sequence.h"
 
 #include "archive/extraction_run.h"
@@ -131,9 +132,11 @@ static void WaitForDone(HWND dialog)
     SetDlgItemTextA(dialog, IDOK, Message(MSG_DONE_BUTTON));
     EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
     WaitingForDone = 1;
-    while (!CancelFlag) {
+    // Cancel and Done arrive inside PumpMessages: both ways out are tested
+    // after it, right before the wait blocks.
+    for (;;) {
         PumpMessages();
-        if (!WaitingForDone)
+        if (CancelFlag || !WaitingForDone)
             break;
         WaitForInput(INFINITE);
     }
@@ -144,11 +147,11 @@ static void WaitForDone(HWND dialog)
 static void WaitForNamedProgramAfterPause()
 {
     const DWORD start = GetTickCount();
-    while (!CancelFlag) {
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= NAMED_PROGRAM_PAUSE_MS)
-            break;
+    for (;;) {
         PumpMessages();
+        const DWORD elapsed = GetTickCount() - start;
+        if (CancelFlag || elapsed >= NAMED_PROGRAM_PAUSE_MS)
+            break;
         WaitForInput(NAMED_PROGRAM_PAUSE_MS - elapsed);
     }
     WaitForNamedProgram();
@@ -166,12 +169,18 @@ InstallOutcome RunInstallSequence(HWND dialog)
 
     if (!CreateTempFolder(TargetFolder, sizeof TargetFolder)) {
         MessageBoxA(GetTopWindow(nullptr), Message(MSG_NO_TEMP_FOLDER), TEXT_CAPTION, MB_ICONERROR);
+        // Only Cancel is left, and nobody can press it on a hidden dialog.
+        if (Unattended())
+            EndDialog(dialog, 1);
         return InstallOutcome::Stalled;
     }
     if (!PromptForPassword(dialog)) {
         EnableWindow(install_button, TRUE);
         return InstallOutcome::Handled;
     }
+    // The session ended during the prompt: its clean-up took the folder.
+    if (SessionEnded)
+        return InstallOutcome::CommonEnd;
 
     SetUpMeter(dialog);
     ResetProgress();
@@ -179,7 +188,9 @@ InstallOutcome RunInstallSequence(HWND dialog)
     FinishMeter(dialog);
     SetDlgItemTextA(dialog, ID_STATUS, "");
 
-    if (result != 0) {
+    // A session that ended during the run (its handler leaves the folder to
+    // this point) ends it as an abandoned run does.
+    if (result != 0 || SessionEnded) {
         DeleteTree(TargetFolder, dialog);
         SetDlgItemTextA(MainWindow, ID_STATUS, Message(MSG_CANCELLED));
         EndDialog(dialog, 1);
@@ -204,6 +215,9 @@ InstallOutcome RunInstallSequence(HWND dialog)
         return InstallOutcome::CommonEnd;
     }
     WaitForCommand(process);
+    // The end of the session has run the clean-up and ended the dialog.
+    if (SessionEnded)
+        return InstallOutcome::CommonEnd;
     if (WaitFlag) {
         WaitForDone(dialog);
         return InstallOutcome::Handled;

@@ -130,8 +130,8 @@ mkdir -p span/lzma
 python3 "$here/make_disk_set.py" span/lzma.exe span/lzma zip mid:1:1000 central
 
 python3 "$here/make_failures.py" "$out"
-for zip_file in failures/*.zip; do
-    "$tvsfx" build --quiet --arch "$arch" --out "failures/$(basename "$zip_file" .zip).exe" \
+for zip_file in failures/*.zip odd/*.zip; do
+    "$tvsfx" build --quiet --arch "$arch" --out "${zip_file%.zip}.exe" \
         --from-zip "$zip_file" --verbatim
 done
 for zip_file in crafted/*.zip zips/*.zip; do
@@ -141,11 +141,19 @@ for zip_file in crafted/*.zip zips/*.zip; do
     mkdir -p "expected/$name"
     unzip -q "${password[@]}" -d "expected/$name" "$zip_file"
     verbatim=()
-    # The builder keeps its section padding in the archive comment, so a
-    # comment of the longest length goes in as it is.
-    case $zip_file in crafted/* | */comment-max.zip) verbatim=(--verbatim) ;; esac
+    # A comment of the longest length is rebuilt like the others: the
+    # section padding then stands in front of the archive.
+    case $zip_file in crafted/*) verbatim=(--verbatim) ;; esac
     "$tvsfx" build --quiet --arch "$arch" --out "$name.exe" --from-zip "$zip_file" "${verbatim[@]}"
 done
+
+# Bytes after a deflate stream's final block, cut in the middle: the step
+# over them after the member is extracted goes on on the next disk. What
+# follows on that disk is not a multiple of 4 bytes, so that a walk that
+# passed over it 4 bytes at a time would not meet the next local header.
+mkdir -p span/slack
+"$tvsfx" build --quiet --arch "$arch" --out span/slack.exe --from-zip crafted/deflate-slack.zip --flags 0x1000
+python3 "$here/make_disk_set.py" span/slack.exe span/slack zip mid:0:20001 central
 
 # The public peer archives of ../shared/corpus/peer-zips, where present,
 # each put in as it is. corpus/cases.txt lists them: "<file> tree" (compared

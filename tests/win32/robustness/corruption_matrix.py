@@ -136,7 +136,9 @@ def stored_zip(members):
 def build_hostile(args, work, canary):
     """Installers an attacker would write, put in byte for byte
     (--verbatim): names that climb out of the temporary folder or name a
-    watched folder outright, and a member named twice whose second size
+    watched folder outright, a directory entry whose name holds a NUL (the
+    name before it would make its folder beside the installer), and a
+    member named twice whose second size
     (2 GiB or more) points back at the first. Hidden, the program replaces
     files without asking, so that size meets the extraction here; the
     overwrite question's step over it is failure_test.cpp's."""
@@ -148,6 +150,9 @@ def build_hostile(args, work, canary):
         "absolute": stored_zip([("setup.exe", setup),
                                 (windows_path(os.path.join(canary, "absoluto.txt")), b"fuera\r\n")]),
     }
+    # zipfile cuts a name at a NUL: the byte goes in afterwards, in both headers.
+    archives["nul-name"] = bytearray(stored_zip([("setup.exe", setup), ("fuera/sub#/", b"")])
+                                     .replace(b"fuera/sub#/", b"fuera/sub\0/"))
     twice = stored_zip([("setup.exe", setup), ("a.txt", b"primero\r\n"), ("a.txt", b"segundo\r\n")])
     first = twice.find(b"a.txt") - 30  # the first local header: its name follows 30 fixed bytes
     second = twice.find(b"PK\x03\x04", first + 4)
