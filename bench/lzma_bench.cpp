@@ -31,6 +31,7 @@
 
 #include "extract/inflate/stream_buffers.h"
 #include "extract/lzma/lzma_decoder.h"
+#include "member_in_memory.h"
 
 namespace {
 
@@ -52,46 +53,11 @@ struct CorpusClass {
     size_t original_bytes = 0;
 };
 
-const uint8_t *member_next;
-const uint8_t *member_end;
-uint8_t *destination_next;
-bool copy_chunks = true;
-
-int32_t RefillFromMember()
-{
-    int32_t want_bytes = InputRemaining < int32_t(IO_CHUNK_BYTES) ? InputRemaining : int32_t(IO_CHUNK_BYTES);
-    int32_t have_bytes = int32_t(member_end - member_next);
-    int32_t count_bytes = want_bytes < have_bytes ? want_bytes : have_bytes;
-    if (count_bytes <= 0) {
-        Stream.InputAvailable = 0;
-        return 0;
-    }
-    Stream.InputCursor = member_next;
-    member_next += count_bytes;
-    Stream.InputAvailable = count_bytes - 1;
-    return count_bytes;
-}
-
-void WriteChunk()
-{
-    if (copy_chunks)
-        std::memcpy(destination_next, Stream.OutputBuffer, Stream.OutputFill);
-    destination_next += Stream.OutputFill;
-    Stream.OutputPointer = Stream.OutputBuffer;
-    Stream.OutputFill = 0;
-}
-
 bool DecodeOurs(const Member &member, uint8_t *destination, size_t *written_bytes)
 {
-    member_next = member.compressed.data();
-    member_end = member_next + member.compressed.size();
-    destination_next = destination;
-    BeginMemberInput(int32_t(member.compressed.size()));
-    Stream.OutputPointer = Stream.OutputBuffer;
-    Stream.OutputFill = 0;
+    BeginMemberInMemory(member.compressed, destination);
     LzmaResult result = DecodeLzmaMember(uint32_t(member.original.size()), 0);
-    WriteChunk();
-    *written_bytes = size_t(destination_next - destination);
+    *written_bytes = FinishMemberInMemory();
     return result == LzmaResult::Done;
 }
 
@@ -214,7 +180,7 @@ int main(int argc, char **argv)
     // taking turns so that a busy machine slows both alike.
     double seconds[2][3];
     for (size_t c = 0; c < classes.size(); c++) {
-        copy_chunks = true;
+        CopyChunks = true;
         for (size_t d = 0; d < 2; d++) {
             for (const Member &member : classes[c].members) {
                 size_t written = 0;
@@ -226,7 +192,7 @@ int main(int argc, char **argv)
             }
             seconds[d][c] = 1e30;
         }
-        copy_chunks = false;
+        CopyChunks = false;
         for (int r = 0; r < repetitions; r++) {
             for (size_t d = 0; d < 2; d++) {
                 const double start = CpuSeconds();
