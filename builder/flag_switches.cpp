@@ -22,6 +22,8 @@ const FlagSwitch FlagSwitches[] = {
     {"argv0", FLAG_ARGV0, "append \" -argv0 \" and the installer's own path to the parameters (bit 21)"},
     {"hidden", FLAG_UNATTENDED,
      "unattended: no intro question, hidden dialog, extraction starts by itself (bit 22)"},
+    {"exit-codes", FLAG_EXIT_CODES,
+     "exit with the command's own exit code, or with one of the installer's (README) (bit 24)"},
 };
 
 const unsigned FLAG_SWITCH_COUNT = sizeof FlagSwitches / sizeof FlagSwitches[0];

@@ -16,6 +16,8 @@
 #include "startup/error_abort.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
+#include "startup/exit_code.h"
+#include "startup/message_box.h"
 #include "startup/message_table.h"
 #include "startup/own_file.h"
 #include "startup/run_state.h"
@@ -54,7 +56,14 @@ static int Prompt(UINT style, const char *format, ...)
         InternalError("sfxhead", PLACE_DISK_PROMPT_TEXT);
     if (lstrlenA(FormatBuffer) >= BufferSizes[SIZE_FORMAT_BUFFER] - 1)
         InternalError("sfxhead", PLACE_DISK_PROMPT_FULL);
-    return MessageBoxA(MainWindow, FormatBuffer, TEXT_CAPTION, style);
+    return ShowMessage(MainWindow, FormatBuffer, style, format);
+}
+
+// The prompt was answered with Cancel or Abort: the run ends.
+[[noreturn]] static void AbandonDisk()
+{
+    NoteOutcome(EXIT_USER_CANCELLED);
+    AbortRun(2);
 }
 
 // The disk in the drive, once the user has put one there whose label names
@@ -71,7 +80,7 @@ static uint16_t LabelledDisk(const char *drive_root, uint16_t wanted)
         case IDRETRY:
             break;
         default:
-            AbortRun(2);
+            AbandonDisk();
         }
     }
 }
@@ -108,7 +117,7 @@ void OpenDisk(uint16_t wanted, DiskNaming naming)
         const int answer = wanted == 0 ? Prompt(MB_OKCANCEL, Message(MSG_INSERT_LAST_DISK), drive_root)
                                        : Prompt(MB_OKCANCEL, Message(MSG_INSERT_DISK), wanted, drive_root);
         if (answer != IDOK)
-            AbortRun(2);
+            AbandonDisk();
     }
     char name[PATH_BUFFER_BYTES];
     DiskFileName(name, naming);

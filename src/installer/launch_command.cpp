@@ -9,6 +9,7 @@
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
+#include "startup/message_box.h"
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/run_state.h"
@@ -27,13 +28,13 @@ static void ReportSystemError(DWORD error)
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
                    nullptr, error, LANG_USER_DEFAULT, reinterpret_cast<char *>(&text), 0, nullptr);
     if (text) {
-        MessageBoxA(MainWindow, text, TEXT_CAPTION, MB_OK);
+        ShowMessage(MainWindow, text, MB_OK);
         LocalFree(text);
         return;
     }
     char fallback[32];
     if (FormatString(fallback, sizeof fallback, "Error %lu", static_cast<unsigned long>(error)) == 0)
-        MessageBoxA(MainWindow, fallback, TEXT_CAPTION, MB_OK);
+        ShowMessage(MainWindow, fallback, MB_OK);
 }
 
 // The shell starts the command alone: its parameters are not passed.
@@ -82,7 +83,7 @@ UINT_PTR LaunchCommand(const char *command, const char *parameters, HANDLE *proc
         return result;
     if (FormatString(command_line, sizeof command_line, Message(MSG_RUN_ERROR), static_cast<int>(result), command))
         InternalError("sfxhead", PLACE_LAUNCH_ERROR);
-    MessageBoxA(MainWindow, command_line, TEXT_CAPTION, MB_OK);
+    ShowMessage(MainWindow, command_line, MB_OK, Message(MSG_RUN_ERROR));
     return LAUNCH_FAILED;
 }
 

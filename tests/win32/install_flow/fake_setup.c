@@ -4,7 +4,8 @@
    says what more it does:
      wait   stays until the file %TALVOK_RELEASE% exists;
      spawn  starts "holder.exe hold" from its folder and ends at once;
-     hold   (as holder.exe) keeps its own file open until released.
+     hold   (as holder.exe) keeps its own file open until released;
+     exit N ends at once with exit code N.
    Every wait gives up after 60 s. */
 #include <windows.h>
 
@@ -95,6 +96,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
         return 0;
     }
     Report(arguments);
+    if (arguments[0] == 'e' && arguments[1] == 'x' && arguments[2] == 'i' && arguments[3] == 't' &&
+        arguments[4] == ' ') {
+        unsigned code = 0;
+        for (const char *digit = arguments + 5; *digit >= '0' && *digit <= '9'; digit++)
+            code = code * 10 + (unsigned)(*digit - '0');
+        return (int)code;
+    }
     if (lstrcmpA(arguments, "wait") == 0) {
         WaitForRelease();
     } else if (lstrcmpA(arguments, "spawn") == 0) {

@@ -49,3 +49,35 @@ mkdir -p "$out/span"
 while read -r disk label; do
     printf '%s\n' "$label" >"$out/span/$disk/.windows-label"
 done <"$out/span/labels.txt"
+
+# Exit codes: the same situations with and without --exit-codes.
+mkdir -p "$out/raw"
+cp "$payload/setup.exe" "$out/raw/setup.exe"
+head -c 4096 /dev/urandom >"$out/raw/datos.bin"  # incompressible: stored as it is
+# A file "a" and then a file inside a folder "a": the second cannot be made.
+python3 - "$out/unwritable.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as archive:
+    archive.writestr("a", "un archivo\r\n")
+    archive.writestr("a/b.txt", "dentro de a\r\n")
+PY
+for codes in plain codes; do
+    extra=()
+    [ "$codes" = codes ] && extra=(--exit-codes)
+    build "$codes-3010" "$payload" --command setup.exe --parameters 'exit 3010' --hidden "${extra[@]}"
+    build "$codes-missing" "$payload" --command falta.exe --hidden "${extra[@]}"
+    build "$codes-no-command" "$payload" --hidden "${extra[@]}"
+    build "$codes-cancel" "$payload" --command setup.exe "${extra[@]}"
+    build "$codes-internal" "$payload" --command setup.exe --hidden --unchecked-fields \
+        --title "$(printf 'T%.0s' {1..80})" "${extra[@]}"
+    build "$codes-damaged" "$out/raw" --command setup.exe --hidden "${extra[@]}"
+    # One bit of datos.bin's stored data flipped: its CRC no longer matches.
+    python3 - "$out/$codes-damaged.exe" "$out/raw/datos.bin" <<'PY'
+import sys
+installer, member = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+at = installer.index(member[:64]) + 100
+open(sys.argv[1], "r+b").write(installer[:at] + bytes([installer[at] ^ 0x10]) + installer[at + 1:])
+PY
+    "$tvsfx" build --quiet --arch "$arch" --out "$out/$codes-unwritable.exe" --from-zip "$out/unwritable.zip" \
+        --command setup.exe --hidden "${extra[@]}"
+done
