@@ -24,6 +24,9 @@ const FlagSwitch FlagSwitches[] = {
      "unattended: no intro question, hidden dialog, extraction starts by itself (bit 22)"},
     {"exit-codes", FLAG_EXIT_CODES,
      "exit with the command's own exit code, or with one of the installer's (README) (bit 24)"},
+    {"no-error-boxes", FLAG_NO_ERROR_BOXES,
+     "with --hidden: every message goes to a log (-log PATH, else TVSFX<pid>.LOG in the\n"
+     "                     temporary folder's parent) instead of a box (bit 25)"},
 };
 
 const unsigned FLAG_SWITCH_COUNT = sizeof FlagSwitches / sizeof FlagSwitches[0];

@@ -18,6 +18,7 @@
 #include "startup/internal_error_places.h"
 #include "startup/exit_code.h"
 #include "startup/message_box.h"
+#include "startup/message_log.h"
 #include "startup/message_table.h"
 #include "startup/own_file.h"
 #include "startup/run_state.h"
@@ -59,10 +60,11 @@ static int Prompt(UINT style, const char *format, ...)
     return ShowMessage(MainWindow, FormatBuffer, style, format);
 }
 
-// The prompt was answered with Cancel or Abort: the run ends.
+// The prompt was answered with Cancel or Abort (by the log when no person
+// is there): the run ends.
 [[noreturn]] static void AbandonDisk()
 {
-    NoteOutcome(EXIT_USER_CANCELLED);
+    NoteOutcome(MessagesGoToLog() ? EXIT_DISK_MISSING : EXIT_USER_CANCELLED);
     AbortRun(2);
 }
 

@@ -14,6 +14,7 @@
 #include "startup/exit_code.h"
 #include "startup/internal_error.h"
 #include "startup/message_box.h"
+#include "startup/message_log.h"
 #include "startup/message_table.h"
 #include "startup/own_file.h"
 #include "startup/parameter_block_data.h"
@@ -74,6 +75,7 @@ static void RunMainDialog()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
 {
     ResetRunState();
+    ReadLogArgument(command_line);
     InitCommonControls();
     BusyCursor = LoadCursorA(nullptr, IDC_WAIT);
     ArrowCursor = LoadCursorA(nullptr, IDC_ARROW);

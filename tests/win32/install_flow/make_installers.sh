@@ -81,3 +81,18 @@ PY
     "$tvsfx" build --quiet --arch "$arch" --out "$out/$codes-unwritable.exe" --from-zip "$out/unwritable.zip" \
         --command setup.exe --hidden "${extra[@]}"
 done
+
+# Without boxes: the damaged installer.
+build silent-damaged "$out/raw" --command setup.exe --hidden --exit-codes --no-error-boxes
+python3 - "$out/silent-damaged.exe" "$out/raw/datos.bin" <<'PY'
+import sys
+installer, member = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+at = installer.index(member[:64]) + 100
+open(sys.argv[1], "r+b").write(installer[:at] + bytes([installer[at] ^ 0x10]) + installer[at + 1:])
+PY
+# A disk set started from a fixed drive: its label names no disk, so the
+# installer asks for disk 1.
+mkdir -p "$out/silent-span"
+"$tvsfx" build --quiet --arch "$arch" --out "$out/silent-span/INSTALL.EXE" --from-dir "$payload" \
+    --command setup.exe --span 100k --hidden --exit-codes --no-error-boxes
+
