@@ -27,6 +27,8 @@ const FlagSwitch FlagSwitches[] = {
     {"no-error-boxes", FLAG_NO_ERROR_BOXES,
      "with --hidden: every message goes to a log (-log PATH, else TVSFX<pid>.LOG in the\n"
      "                     temporary folder's parent) instead of a box (bit 25)"},
+    {"wait-all", FLAG_WAIT_ALL,
+     "run the command in a job object and wait until every process in it has ended (bit 26)"},
 };
 
 const unsigned FLAG_SWITCH_COUNT = sizeof FlagSwitches / sizeof FlagSwitches[0];

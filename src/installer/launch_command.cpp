@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "fixed_texts.h"
+#include "installer/command_job.h"
 #include "portable/parameter_block.h"
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
@@ -59,10 +60,12 @@ static UINT_PTR ProcessLaunch(char *command_line, HANDLE *process)
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWDEFAULT;
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, CommandCreationFlags(), nullptr, nullptr,
+                        &startup, &started)) {
         ReportSystemError(GetLastError());
         return LAUNCH_FAILED;
     }
+    AdoptCommand(started.hProcess, started.hThread);
     CloseHandle(started.hThread);
     *process = started.hProcess;
     return LAUNCH_STARTED;

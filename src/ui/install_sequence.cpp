@@ -9,6 +9,7 @@
 #include "extract/crypt/password_dialog.h"
 #include "extract/output_writer.h"
 #include "fixed_texts.h"
+#include "installer/command_job.h"
 #include "installer/delete_tree.h"
 #include "installer/launch_command.h"
 #include "installer/temp_folder.h"
@@ -112,7 +113,7 @@ static void WaitForCommand(HANDLE process)
     CancelFlag = 0;
     for (;;) {
         if (process) {
-            if (WaitForSingleObject(process, COMMAND_WAIT_SLICE_MS) == WAIT_OBJECT_0) {
+            if (CommandEnded(process, COMMAND_WAIT_SLICE_MS)) {
                 NoteCommandExitCode(process);
                 break;
             }

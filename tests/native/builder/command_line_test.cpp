@@ -53,7 +53,7 @@ TEST_F(Flags, EachSwitchSetsItsBits)
         {"--sign-friendly", 0x800}, {"--info-button", 0x2000},     {"--shell-install", 0x30000},
         {"--title-caption", 0x40000}, {"--intro-yes-no", 0x80000}, {"--intro-ok-cancel", 0x180000},
         {"--argv0", 0x200000},     {"--hidden", 0x400000},      {"--exit-codes", 0x1000000},
-        {"--hidden --no-error-boxes", 0x2400000},
+        {"--hidden --no-error-boxes", 0x2400000}, {"--wait-all", 0x4000000},
     };
     EXPECT_EQ(0u, FlagsOf({}));
     for (const Case &c : cases) {
@@ -106,6 +106,10 @@ TEST(CommandLine, UsageMistakesAreRefused)
          "a click on Done that nobody makes"},
         {{"build", "--out", out, "--from-dir", dir.path(), "--hidden", "--no-error-boxes", "--password", "p"},
          "a password that nobody types"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--wait-all", "--shell-install"},
+         "cannot be started inside the installer's job"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--wait-all", "--wait-name", "x"},
+         "already waits for every program"},
     };
     for (const Case &c : cases) {
         ToolRun run = RunTvsfx(c.arguments);

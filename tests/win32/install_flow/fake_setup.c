@@ -3,7 +3,8 @@
    line after its own name, and the files around it. Its first argument then
    says what more it does:
      wait   stays until the file %TALVOK_RELEASE% exists;
-     spawn  starts "holder.exe hold" from its folder and ends at once;
+     spawn  starts "holder.exe hold" from its folder and ends at once, with
+            exit code 3;
      hold   (as holder.exe) keeps its own file open until released;
      exit N ends at once with exit code N.
    Every wait gives up after 60 s. */
@@ -113,6 +114,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
             CloseHandle(started.hThread);
             CloseHandle(started.hProcess);
         }
+        return 3;
     }
     return 0;
 }

@@ -96,3 +96,8 @@ mkdir -p "$out/silent-span"
 "$tvsfx" build --quiet --arch "$arch" --out "$out/silent-span/INSTALL.EXE" --from-dir "$payload" \
     --command setup.exe --span 100k --hidden --exit-codes --no-error-boxes
 
+# A setup program that starts holder.exe and ends at once, with and without
+# --wait-all.
+build waitall "$payload" --command setup.exe --parameters spawn --hidden --exit-codes --wait-all
+build no-waitall "$payload" --command setup.exe --parameters spawn --hidden --exit-codes
+build waitall-visible "$payload" --command setup.exe --parameters spawn --exit-codes --wait-all
