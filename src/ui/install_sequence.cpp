@@ -19,6 +19,7 @@
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
 #include "startup/message_box.h"
+#include "startup/message_log.h"
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
@@ -171,6 +172,9 @@ InstallOutcome RunInstallSequence(HWND dialog)
 
     if (!CreateTempFolder(TargetFolder, sizeof TargetFolder)) {
         ShowMessage(GetTopWindow(nullptr), Message(MSG_NO_TEMP_FOLDER), MB_ICONERROR);
+        // A stalled run waits for a Cancel; without a person it ends here.
+        if (MessagesGoToLog())
+            EndDialog(dialog, 1);
         return InstallOutcome::Stalled;
     }
     if (!PromptForPassword(dialog)) {

@@ -25,7 +25,7 @@ struct SilentRun {
 
 // Runs installer NAME.exe with its own TMP and the arguments, watching for
 // any window until it ends (30 s at most).
-SilentRun RunSilently(const std::string &name, const std::string &arguments)
+SilentRun RunSilently(const std::string &name, const std::string &arguments, bool no_temp = false)
 {
     SilentRun run;
     std::string label = name;
@@ -38,7 +38,7 @@ SilentRun RunSilently(const std::string &name, const std::string &arguments)
     uiauto::Process program;
     uiauto::LaunchOptions launch;
     launch.command_line = "\"" + std::string(TALVOK_FLOW_DIR) + "\\" + name + ".exe\" " + arguments;
-    launch.env = {"TMP=" + run.temp, "TALVOK_REPORT=" + FullPath("report-silent-" + label + ".txt")};
+    launch.env = {"TMP=" + (no_temp ? run.temp + "\\missing" : run.temp), "TALVOK_REPORT=" + FullPath("report-silent-" + label + ".txt")};
     if (!program.Start(launch))
         return run;
     run.process_id = program.Id();
@@ -74,6 +74,18 @@ TEST(MessageLog, DamagedInstallerEndsByItselfAndLogsTheMessage)
         EXPECT_NE(std::string::npos, text.find("datos.bin: CRC")) << text;
         EXPECT_EQ(text.size() - 2, text.find("\r\n")) << "one line: " << text;
     }
+}
+
+// No temporary folder can be made: a run that waits for Cancel with a person
+// there ends by itself without one.
+TEST(MessageLog, NoTemporaryFolderEndsTheRun)
+{
+    const std::string log = FullPath("silent-no-temp.log");
+    DeleteFileA(log.c_str());
+    SilentRun run = RunSilently("silent-damaged", "-log " + log, true);
+    ASSERT_TRUE(run.ended) << "the hidden installer is still waiting";
+    EXPECT_EQ(0x20000002u, run.code);
+    EXPECT_EQ(0u, ReadWholeFile(log).find("StringId 15: ")) << ReadWholeFile(log);
 }
 
 // A disk set started from a fixed drive: the label names no disk, and the
