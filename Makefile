@@ -5,6 +5,8 @@
 #   make robustness  damaged installers under Wine (the corruption matrix)
 #               and the resource limits, on the 64-bit build
 #   make screenshots  PNGs of the installer's windows (build/native/screenshots)
+#   make install      tvsfx into $(DESTDIR)$(PREFIX)/bin (PREFIX=/usr/local), README beside it
+#   make deb          a Debian package of the same (build/native/package/tvsfx_*.deb)
 # Each target installs what is missing first (scripts/install-deps.sh).
 
 BUILD      ?= build
@@ -14,7 +16,7 @@ WIN64_DIR  := $(BUILD)/win64
 FUZZ_DIR   := $(BUILD)/fuzz
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps native win32 win64 fuzz demo test bench robustness screenshots clean
+.PHONY: all deps native win32 win64 fuzz demo test bench robustness screenshots install deb clean
 
 all: native win32 win64
 
@@ -77,6 +79,14 @@ robustness: native
 # PNGs of the installer's windows under Xvfb, for a person to look at.
 screenshots: native
 	@bash scripts/screenshots.sh $(NATIVE_DIR) $(WIN32_DIR) $(WIN64_DIR)
+
+# tvsfx carries both stubs inside, so installing it is installing the tool.
+PREFIX ?= /usr/local
+install: native
+	@DESTDIR=$(DESTDIR) cmake --install $(NATIVE_DIR) --prefix $(PREFIX)
+
+deb: native
+	@cd $(NATIVE_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

@@ -1,6 +1,7 @@
 // "tvsfx build" (see build_command.h).
 #include "build_command.h"
 
+#include "ansi_codepage.h"
 #include "archive/zip_records.h"
 #include "build_error.h"
 #include "deflate_compressor.h"
@@ -9,10 +10,13 @@
 #include "flag_switches.h"
 #include "folder_zipper.h"
 #include "host_system.h"
+#include "input_file.h"
 #include "installer_builder.h"
+#include "lzma_compressor.h"
 #include "member_encryption.h"
 #include "output_file.h"
 #include "pe_image.h"
+#include "resource_options.h"
 #include "portable/parameter_block.h"
 #include "text_encoding.h"
 #include "verbatim_archive.h"
@@ -26,12 +30,15 @@
 
 namespace {
 
-std::vector<uint8_t> ReadInputFile(const std::string &path, const char *what)
+std::vector<uint8_t> ReadInput(const std::string &path, const char *what)
 {
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(path, bytes, error))
-        Refuse("%s %s: cannot open it: %s", what, path.c_str(), error.c_str());
+    switch (ReadInputFile(path, bytes, error)) {
+    case InputRead::Read: break;
+    case InputRead::Unreachable: Refuse("%s %s: cannot open it: %s", what, path.c_str(), error.c_str());
+    case InputRead::Refused: Refuse("%s %s: %s", what, path.c_str(), error.c_str());
+    }
     return bytes;
 }
 
@@ -57,7 +64,7 @@ std::vector<uint8_t> LoadStub(const Options &options)
 {
     const bool x64 = options.arch && *options.arch == "x64";
     if (!options.stub_path.empty()) {
-        std::vector<uint8_t> stub = ReadInputFile(options.stub_path, "--stub");
+        std::vector<uint8_t> stub = ReadInput(options.stub_path, "--stub");
         if (options.arch) {
             const PeArch arch = ReadPeLayout(stub, TALVOK_SECTION_NAME).arch;
             if (ArchName(arch) != *options.arch)
@@ -74,14 +81,26 @@ std::vector<uint8_t> LoadStub(const Options &options)
     return std::vector<uint8_t>(bytes, bytes + size);
 }
 
+MemberCompression Compression(const Options &options)
+{
+    if (!options.method || *options.method == "deflate")
+        return MemberCompression::Deflate;
+    if (!lzma_compressor::Available())
+        Refuse("--method %s: this tvsfx has no LZMA encoder (build with the Linux tvsfx); use --method deflate",
+               options.method->c_str());
+    return *options.method == "lzma" ? MemberCompression::Lzma : MemberCompression::Best;
+}
+
 ZipArchive LoadPayload(const Options &options)
 {
     if (!options.from_zip.empty())
-        return ReadZipArchive(ReadInputFile(options.from_zip, "--from-zip"), options.from_zip);
+        return ReadZipArchive(ReadInput(options.from_zip, "--from-zip"), options.from_zip,
+                              AnsiCodepageOf(options.codepage));
     FolderZipOptions zip_options;
     zip_options.codepage = options.codepage;
     zip_options.fixed_time = SourceDateEpoch();
     zip_options.progress_allowed = !options.quiet;
+    zip_options.compression = Compression(options);
     // An earlier build's output inside the folder is no part of the payload.
     EntryInfo out_info;
     std::string ignored;
@@ -94,7 +113,7 @@ ZipArchive LoadPayload(const Options &options)
 VerbatimArchive LoadVerbatimPayload(const Options &options)
 {
     VerbatimArchive archive;
-    archive.bytes = ReadInputFile(options.from_zip, "--from-zip");
+    archive.bytes = ReadInput(options.from_zip, "--from-zip");
     archive.scan = ScanVerbatimArchive(archive.bytes);
     return archive;
 }
@@ -184,16 +203,33 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
         std::printf("  archive         at 0x%X: %zu members, %u bytes unpacked, %u bytes in the file\n",
                     result.first_local_header, result.member_count, result.total_size,
                     static_cast<unsigned>(result.image.size() - result.first_local_header));
-        std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
-                    result.central_directory, result.end_record, result.padding_bytes);
+        if (result.lead_padding_bytes)
+            std::printf("  directory       at 0x%X, end record at 0x%X; its comment is full, so %u bytes of padding "
+                        "stand before the archive\n",
+                        result.central_directory, result.end_record, result.lead_padding_bytes);
+        else
+            std::printf("  directory       at 0x%X, end record at 0x%X, %u bytes of padding in its comment\n",
+                        result.central_directory, result.end_record, result.padding_bytes);
     }
-    if (!options.from_dir.empty())
-        std::printf("  compression     %s, stored where that is smaller%s\n", DeflateCompressor::Description(),
-                    SourceDateEpoch() ? "; times from SOURCE_DATE_EPOCH" : "");
+    if (!options.from_dir.empty()) {
+        const MemberCompression compression = Compression(options);
+        const char *const times = SourceDateEpoch() ? "; times from SOURCE_DATE_EPOCH" : "";
+        if (compression == MemberCompression::Deflate)
+            std::printf("  compression     %s, stored where that is smaller%s\n", DeflateCompressor::Description(),
+                        times);
+        else if (compression == MemberCompression::Lzma)
+            std::printf("  compression     LZMA (%s), stored where that is smaller%s\n",
+                        lzma_compressor::Description(), times);
+        else
+            std::printf("  compression     per member the smallest of stored, deflate (%s) and LZMA (%s)%s\n",
+                        DeflateCompressor::Description(), lzma_compressor::Description(), times);
+    }
     if (notes.encrypted_members)
         std::printf("  encryption      %zu members, traditional zip cipher; headers from %s\n",
                     notes.encrypted_members,
                     notes.test_seed ? "TVSFX_TEST_RANDOM_SEED (for tests: not secret)" : "the system's random source");
+    if (options.resources.Any())
+        std::printf("  resources       %s\n", ResourceSummary(options.resources).c_str());
     std::printf("  flags           0x%08X%s\n", result.flags, FlagNames(result.flags).c_str());
     std::printf("  self-check      CRC-32 0x%08X over 0x%X..0x%X\n", result.crc, result.covered_from,
                 result.first_local_header);
@@ -259,7 +295,7 @@ int RunBuild(const Options &options)
     RandomSource random = RandomSource::FromEnvironment();
 
     BuildRequest request;
-    request.stub = LoadStub(options);
+    request.stub = ApplyResourceOptions(LoadStub(options), options.resources, options.out_path);
     const size_t stub_bytes = request.stub.size();
     PayloadNotes notes = {0, random.seeded()};
     if (options.verbatim) {

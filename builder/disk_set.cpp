@@ -3,6 +3,7 @@
 
 #include "build_error.h"
 #include "host_system.h"
+#include "input_file.h"
 #include "installer_reader.h"
 #include "output_file.h"
 #include "portable/byte_order.h"
@@ -11,6 +12,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
@@ -98,7 +102,7 @@ bool ReadDiskFile(const std::string &folder, const std::string &name, std::vecto
         std::transform(b.begin(), b.end(), b.begin(), [](unsigned char c) { return std::toupper(c); });
         if (a == b) {
             path = Joined(folder, found);
-            return ReadWholeFile(path, bytes, error);
+            return ReadInputFile(path, bytes, error) == InputRead::Read;
         }
     }
     return false;
@@ -115,9 +119,13 @@ std::string DiskLabel(unsigned number)
 
 uint64_t ParseDiskSize(const std::string &text)
 {
+    // Digits only: strtoull would take a sign or blanks ("-1" is 2^64 - 1).
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
+        return 0;
     char *end = nullptr;
+    errno = 0;
     const unsigned long long number = std::strtoull(text.c_str(), &end, 10);
-    if (end == text.c_str())
+    if (errno == ERANGE)
         return 0;
     const std::string suffix = end;
     const uint64_t unit = suffix.empty() ? 1
@@ -125,6 +133,8 @@ uint64_t ParseDiskSize(const std::string &text)
                           : (suffix == "m" || suffix == "M") ? 1024 * 1024
                           : (suffix == "g" || suffix == "G") ? 1024ull * 1024 * 1024
                                                              : 0;
+    if (unit == 0 || number > UINT64_MAX / unit)
+        return 0;  // an unknown suffix, or a product past 64 bits
     return number * unit;
 }
 
@@ -217,7 +227,8 @@ JoinedSet JoinDiskSet(const std::vector<std::string> &folders, std::vector<std::
         std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
         std::vector<uint8_t> bytes;
         if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0 &&
-            ReadWholeFile(Joined(folders[0], name), bytes, error) && ReadInstaller(bytes).parameters) {
+            ReadInputFile(Joined(folders[0], name), bytes, error) == InputRead::Read &&
+            ReadInstaller(bytes).parameters) {
             program_name = name;
             program = std::move(bytes);
             break;
@@ -257,6 +268,12 @@ JoinedSet JoinDiskSet(const std::vector<std::string> &folders, std::vector<std::
             set.cuts.push_back(set.image.size());
         }
         set.image.insert(set.image.end(), part.begin() + skip, part.end());
+        if (set.image.size() >= INPUT_FILE_BYTES_LIMIT) {
+            faults.push_back(folders[index] + ": the disks up to this one join to 2 GiB or more, which no installer "
+                                              "can be (its offsets are signed 32-bit values)");
+            set.image.clear();
+            return set;
+        }
     }
     const std::vector<Piece> pieces = Pieces(set.image, block.first_local_header);
     for (size_t index = 0; index < set.cuts.size(); index++) {

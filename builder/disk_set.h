@@ -59,5 +59,6 @@ struct JoinedSet {
 JoinedSet JoinDiskSet(const std::vector<std::string> &folders, std::vector<std::string> &faults);
 
 // Parses a size with an optional suffix k, m or g (powers of 1024), e.g.
-// 1440k; 0 when it is not one.
+// 1440k; 0 when it is not one: a sign, blanks, an unknown suffix, 0, or a
+// number whose bytes do not fit 64 bits.
 uint64_t ParseDiskSize(const std::string &text);

@@ -7,7 +7,9 @@
 #include "archive/zip_records.h"
 #include "build_error.h"
 #include "deflate_compressor.h"
+#include "lzma_compressor.h"
 #include "extract/crc32.h"
+#include "member_name_check.h"
 #include "text_encoding.h"
 
 #include <algorithm>
@@ -20,6 +22,7 @@ namespace {
 constexpr uint16_t VERSION_MADE_BY = 20;   // MS-DOS attributes, format version 2.0
 constexpr uint16_t VERSION_STORED = 10;
 constexpr uint16_t VERSION_DEFLATE = 20;
+constexpr uint16_t VERSION_LZMA = 63;      // the application note's version for method 14
 constexpr uint32_t DOS_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr uint64_t FILE_SIZE_LIMIT = 0x7FFFFFFF;
 constexpr unsigned COMPRESSION_THREADS_MAX = 16;
@@ -34,6 +37,9 @@ struct PlannedEntry {
 
 struct Walk {
     const FolderZipOptions &options;
+    AnsiCodepage codepage;
+    NameClashes clashes;
+    std::string resolved_root;  // the folder with every link resolved
     std::vector<PlannedEntry> entries;
     uint64_t file_bytes;
 };
@@ -56,7 +62,7 @@ uint32_t EntryDosTime(const FolderZipOptions &options, int64_t modified)
     return DosDateTime(broken_down);
 }
 
-ZipMember NewMember(const Walk &walk, const std::string &relative, const EntryInfo &info)
+ZipMember NewMember(Walk &walk, const std::string &relative, const EntryInfo &info)
 {
     ZipMember member = {};
     if (relative.find('\\') != std::string::npos)
@@ -65,6 +71,11 @@ ZipMember NewMember(const Walk &walk, const std::string &relative, const EntryIn
     if (member.name.size() > ZIP_NAME_MAX_BYTES)
         Refuse("%s: the stored name would be %zu bytes, over the extractor's limit of %zu", relative.c_str(),
                member.name.size(), ZIP_NAME_MAX_BYTES);
+    std::string fault = MemberNameFault(member.name, walk.codepage);
+    if (fault.empty())
+        fault = walk.clashes.Add(member.name);
+    if (!fault.empty())
+        Refuse("%s: %s; the installer could not extract it as it is named", relative.c_str(), fault.c_str());
     member.version_made_by = VERSION_MADE_BY;
     member.version_needed = VERSION_STORED;
     member.method = ZIP_METHOD_STORED;
@@ -89,6 +100,22 @@ bool SameFile(const FileIdentity &a, const FileIdentity &b)
     return a.known && b.known && a.volume == b.volume && a.index == b.index;
 }
 
+// A link to a file is followed only when the file lies inside the folder
+// being archived: a link that leads out of it would pack a file the author
+// never put there (a key, another user's data) without a word.
+void CheckLinkStaysInside(const Walk &walk, const std::string &path)
+{
+    std::string target, error;
+    if (!ResolvedPath(path, target, error))
+        Refuse("%s: cannot follow the link: %s", path.c_str(), error.c_str());
+    const std::string &root = walk.resolved_root;
+    const bool inside = target.size() > root.size() && target.compare(0, root.size(), root) == 0 &&
+                        (root.back() == '/' || target[root.size()] == '/');
+    if (!inside)
+        Refuse("%s: a link to %s, outside the folder; links are followed only to files inside it", path.c_str(),
+               target.c_str());
+}
+
 void WalkFolder(Walk &walk, const std::string &folder, const std::string &relative_folder)
 {
     for (const std::string &name : SortedEntries(folder)) {
@@ -100,6 +127,8 @@ void WalkFolder(Walk &walk, const std::string &folder, const std::string &relati
             Refuse("%s: %s", path.c_str(), error.c_str());
         if (SameFile(info.identity, walk.options.excluded))
             continue;
+        if (info.is_link && info.kind == EntryKind::File)
+            CheckLinkStaysInside(walk, path);
         switch (info.kind) {
         case EntryKind::LinkToFolder:
             Refuse("%s: a link to a folder; links to folders are not followed", path.c_str());
@@ -122,7 +151,7 @@ void WalkFolder(Walk &walk, const std::string &folder, const std::string &relati
     }
 }
 
-PackedFile PackFile(DeflateCompressor &compressor, const PlannedEntry &entry)
+PackedFile PackFile(DeflateCompressor &compressor, const PlannedEntry &entry, MemberCompression compression)
 {
     std::vector<uint8_t> content;
     std::string error;
@@ -132,8 +161,19 @@ PackedFile PackFile(DeflateCompressor &compressor, const PlannedEntry &entry)
         Refuse("%s: it changed while being read", entry.path.c_str());
     PackedFile packed;
     packed.crc = Crc32Of(content.data(), content.size());
-    packed.data = compressor.Compress(content.data(), content.size(), content.size());
-    packed.method = ZIP_METHOD_DEFLATE;
+    if (compression != MemberCompression::Lzma) {
+        packed.data = compressor.Compress(content.data(), content.size(), content.size());
+        packed.method = ZIP_METHOD_DEFLATE;
+    }
+    if (compression != MemberCompression::Deflate) {
+        // LZMA where it beats what we have (deflate, or the stored size).
+        const size_t limit_bytes = packed.data.empty() ? content.size() : packed.data.size();
+        std::vector<uint8_t> lzma = lzma_compressor::Compress(content.data(), content.size(), limit_bytes);
+        if (!lzma.empty()) {
+            packed.data = std::move(lzma);
+            packed.method = ZIP_METHOD_LZMA;
+        }
+    }
     if (packed.data.empty()) {
         packed.data = std::move(content);
         packed.method = ZIP_METHOD_STORED;
@@ -143,7 +183,8 @@ PackedFile PackFile(DeflateCompressor &compressor, const PlannedEntry &entry)
 
 // Packs every file entry, largest first spread over the threads; a refusal
 // in any thread stops the others and is raised here.
-std::vector<PackedFile> PackFiles(const std::vector<PlannedEntry> &entries, ProgressMeter &progress)
+std::vector<PackedFile> PackFiles(const std::vector<PlannedEntry> &entries, MemberCompression compression,
+                                  ProgressMeter &progress)
 {
     std::vector<size_t> order;
     for (size_t index = 0; index < entries.size(); index++)
@@ -162,7 +203,7 @@ std::vector<PackedFile> PackFiles(const std::vector<PlannedEntry> &entries, Prog
             DeflateCompressor compressor;
             for (size_t taken; !failed && (taken = next++) < order.size();) {
                 const PlannedEntry &entry = entries[order[taken]];
-                packed[order[taken]] = PackFile(compressor, entry);
+                packed[order[taken]] = PackFile(compressor, entry, compression);
                 progress.Advance(entry.size_bytes);
             }
         } catch (const std::exception &error) {
@@ -204,13 +245,16 @@ ZipArchive ZipFolder(const std::string &root, const FolderZipOptions &options)
     if (!QueryEntry(root, info, error) || (info.kind != EntryKind::Folder && info.kind != EntryKind::LinkToFolder))
         Refuse("--from-dir %s: not a folder", root.c_str());
     BuildCrcTable();
-    Walk walk{options, {}, 0};
+    const AnsiCodepage codepage = AnsiCodepageOf(options.codepage);
+    Walk walk{options, codepage, NameClashes(codepage), "", {}, 0};
+    if (!ResolvedPath(root, walk.resolved_root, error))
+        Refuse("--from-dir %s: %s", root.c_str(), error.c_str());
     WalkFolder(walk, root, "");
 
     std::vector<PackedFile> packed;
     {
         ProgressMeter progress("compressing", walk.file_bytes, options.progress_allowed);
-        packed = PackFiles(walk.entries, progress);
+        packed = PackFiles(walk.entries, options.compression, progress);
     }
 
     ZipArchive archive;
@@ -220,7 +264,9 @@ ZipArchive ZipFolder(const std::string &root, const FolderZipOptions &options)
         if (walk.entries[index].is_file) {
             PackedFile &file = packed[index];
             member.method = file.method;
-            member.version_needed = file.method == ZIP_METHOD_DEFLATE ? VERSION_DEFLATE : VERSION_STORED;
+            member.version_needed = file.method == ZIP_METHOD_LZMA      ? VERSION_LZMA
+                                    : file.method == ZIP_METHOD_DEFLATE ? VERSION_DEFLATE
+                                                                        : VERSION_STORED;
             member.crc = file.crc;
             member.uncompressed_bytes = static_cast<uint32_t>(walk.entries[index].size_bytes);
             member.compressed_bytes = static_cast<uint32_t>(file.data.size());

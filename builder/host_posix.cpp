@@ -26,9 +26,21 @@ bool QueryEntry(const std::string &path, EntryInfo &info, std::string &error)
         info.kind = EntryKind::File;
     else
         info.kind = EntryKind::Other;
+    info.is_link = S_ISLNK(link_info.st_mode);
     info.size_bytes = uint64_t(target.st_size);
     info.modified = int64_t(target.st_mtime);
     info.identity = FileIdentity{uint64_t(target.st_dev), uint64_t(target.st_ino), true};
+    return true;
+}
+
+bool ResolvedPath(const std::string &path, std::string &resolved, std::string &error)
+{
+    std::unique_ptr<char, void (*)(void *)> absolute(realpath(path.c_str(), nullptr), std::free);
+    if (!absolute) {
+        error = std::strerror(errno);
+        return false;
+    }
+    resolved = absolute.get();
     return true;
 }
 
@@ -61,7 +73,7 @@ bool ListFolder(const std::string &folder, std::vector<std::string> &names, std:
     return true;
 }
 
-bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error)
+bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error, uint64_t max_bytes)
 {
     const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) {
@@ -70,7 +82,7 @@ bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::st
     }
     bytes.clear();
     struct stat info;
-    if (fstat(descriptor, &info) == 0 && info.st_size > 0)
+    if (fstat(descriptor, &info) == 0 && info.st_size > 0 && uint64_t(info.st_size) <= max_bytes)
         bytes.reserve(size_t(info.st_size));
     uint8_t chunk[1 << 16];
     for (;;) {
@@ -85,6 +97,11 @@ bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::st
         if (count == 0)
             break;
         bytes.insert(bytes.end(), chunk, chunk + count);
+        if (bytes.size() > max_bytes) {
+            error = "more than " + std::to_string(max_bytes) + " bytes";
+            close(descriptor);
+            return false;
+        }
     }
     close(descriptor);
     return true;

@@ -26,6 +26,7 @@ struct FileIdentity {
 
 struct EntryInfo {
     EntryKind kind;          // with links followed; a link to a folder says so
+    bool is_link;            // path itself is a symbolic link (or, on Windows, a reparse point)
     uint64_t size_bytes;     // files only
     int64_t modified;        // seconds since 1970-01-01 UTC
     FileIdentity identity;
@@ -35,14 +36,20 @@ struct EntryInfo {
 // system's reason.
 [[nodiscard]] bool QueryEntry(const std::string &path, EntryInfo &info, std::string &error);
 
+// The absolute path path leads to, every link in it followed; false when
+// it cannot be reached. Two paths to the same place give the same text.
+[[nodiscard]] bool ResolvedPath(const std::string &path, std::string &resolved, std::string &error);
+
 // The names in folder ("." and ".." left out), in no particular order.
 [[nodiscard]] bool ListFolder(const std::string &folder, std::vector<std::string> &names, std::string &error);
 
 // Makes folder (its parent must exist); true also when it is there already.
 [[nodiscard]] bool MakeFolder(const std::string &folder, std::string &error);
 
-// The whole file; false when it cannot be opened or read.
-[[nodiscard]] bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error);
+// The whole file; false when it cannot be opened or read, or when it holds
+// more than max_bytes (then nothing past max_bytes + 1 is read).
+[[nodiscard]] bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error,
+                                 uint64_t max_bytes = UINT64_MAX);
 
 // Broken-down local time (the host's time zone) and UTC of a Unix time.
 [[nodiscard]] bool ToLocalTime(int64_t when, struct tm &local);

@@ -78,6 +78,7 @@ bool QueryEntry(const std::string &path, EntryInfo &info, std::string &error)
     }
     info = EntryInfo{};
     const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+    info.is_link = link;
     if (details.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         info.kind = link ? EntryKind::LinkToFolder : EntryKind::Folder;
     else if (details.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
@@ -90,6 +91,26 @@ bool QueryEntry(const std::string &path, EntryInfo &info, std::string &error)
     info.modified = ticks / FILETIME_TICKS_PER_SECOND - FILETIME_UNIX_EPOCH_SECONDS;
     info.identity = FileIdentity{details.dwVolumeSerialNumber,
                                  uint64_t(details.nFileIndexHigh) << 32 | details.nFileIndexLow, true};
+    return true;
+}
+
+bool ResolvedPath(const std::string &path, std::string &resolved, std::string &error)
+{
+    Handle file{CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    std::wstring final_path(32768, L'\0');  // the longest path the wide calls take
+    const DWORD count = file.handle == INVALID_HANDLE_VALUE
+                            ? 0
+                            : GetFinalPathNameByHandleW(file.handle, final_path.data(), DWORD(final_path.size()),
+                                                        FILE_NAME_NORMALIZED);
+    if (count == 0 || count >= final_path.size()) {
+        error = SystemMessage(GetLastError());
+        return false;
+    }
+    resolved = Utf8(final_path.data(), int(count));
+    for (char &c : resolved)
+        if (c == '\\')
+            c = '/';
     return true;
 }
 
@@ -124,7 +145,7 @@ bool ListFolder(const std::string &folder, std::vector<std::string> &names, std:
     return true;
 }
 
-bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error)
+bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &error, uint64_t max_bytes)
 {
     Handle file{CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
@@ -134,7 +155,7 @@ bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::st
     }
     bytes.clear();
     LARGE_INTEGER size;
-    if (GetFileSizeEx(file.handle, &size) && size.QuadPart > 0)
+    if (GetFileSizeEx(file.handle, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) <= max_bytes)
         bytes.reserve(size_t(size.QuadPart));
     uint8_t chunk[1 << 16];
     for (;;) {
@@ -146,6 +167,10 @@ bool ReadWholeFile(const std::string &path, std::vector<uint8_t> &bytes, std::st
         if (count == 0)
             return true;
         bytes.insert(bytes.end(), chunk, chunk + count);
+        if (bytes.size() > max_bytes) {
+            error = "more than " + std::to_string(max_bytes) + " bytes";
+            return false;
+        }
     }
 }
 

@@ -5,8 +5,10 @@
 #include "build_error.h"
 #include "flag_switches.h"
 #include "host_system.h"
+#include "input_file.h"
 #include "installer_reader.h"
 #include "json_writer.h"
+#include "resource_report.h"
 #include "text_encoding.h"
 
 #include <cstdio>
@@ -57,6 +59,7 @@ void PrintText(const ReadingOptions &options, const InstallerFacts &facts)
     } else {
         std::printf("%-20s unreadable: %s\n", "stub", facts.stub_failure.c_str());
     }
+    PrintResources(facts.bytes);
     const ParameterFacts &block = *facts.parameters;
     std::printf("%-20s at 0x%zX\n", "parameter block", block.offset);
     std::printf("  %-18s %s\n", "crc", Hex32(block.crc).c_str());
@@ -95,7 +98,7 @@ void PrintText(const ReadingOptions &options, const InstallerFacts &facts)
 
 void PrintJson(const ReadingOptions &options, const InstallerFacts &facts)
 {
-    JsonWriter json;
+    JsonWriter json(stdout);
     json.BeginObject();
     json.String("file", options.file);
     json.Number("bytes", facts.bytes.size());
@@ -116,6 +119,7 @@ void PrintJson(const ReadingOptions &options, const InstallerFacts &facts)
         json.Number("bytes", facts.stub->certificate_bytes);
     }
     json.EndObject();
+    WriteResourcesJson(facts.bytes, json);
     const ParameterFacts &block = *facts.parameters;
     json.BeginObject("parameter_block");
     json.Number("offset", block.offset);
@@ -163,7 +167,7 @@ void PrintJson(const ReadingOptions &options, const InstallerFacts &facts)
     if (!facts.archive.walk_failure.empty())
         json.String("walk_failure", facts.archive.walk_failure);
     json.EndObject();
-    std::fputs(json.Text().c_str(), stdout);
+    json.Finish();
 }
 
 }  // namespace
@@ -173,8 +177,11 @@ int RunInfo(const ReadingOptions &options)
     CheckCodepage(options.codepage);
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(options.file, bytes, error))
-        Refuse("%s: cannot read it: %s", options.file.c_str(), error.c_str());
+    switch (ReadInputFile(options.file, bytes, error)) {
+    case InputRead::Read: break;
+    case InputRead::Unreachable: Refuse("%s: cannot read it: %s", options.file.c_str(), error.c_str());
+    case InputRead::Refused: Refuse("%s: %s", options.file.c_str(), error.c_str());
+    }
     const InstallerFacts facts = ReadInstaller(std::move(bytes));
     if (!facts.parameters)
         Refuse("%s: not an installer made by tvsfx (no ParameterBlock)", options.file.c_str());

@@ -2,6 +2,7 @@
 #include "installer_builder.h"
 
 #include "build_error.h"
+#include "message_fit.h"
 #include "parameter_block_patch.h"
 #include "pe_image.h"
 #include "portable/parameter_block.h"
@@ -18,6 +19,7 @@ struct ArchivePlacement {
     uint32_t central_directory;
     uint32_t end_record;
     uint32_t padding_bytes;
+    uint32_t lead_padding_bytes;
     uint32_t total_size;
     size_t member_count;
 };
@@ -34,7 +36,8 @@ ArchivePlacement PlaceWrittenArchive(const ZipArchive &archive, uint32_t base, u
     std::vector<uint8_t> archive_bytes = WriteZip(archive, base, end_alignment, &zip_layout);
     section.insert(section.end(), archive_bytes.begin(), archive_bytes.end());
     return ArchivePlacement{zip_layout.first_local_header, zip_layout.central_directory, zip_layout.end_record,
-                            zip_layout.padding_bytes, static_cast<uint32_t>(total_size), archive.members.size()};
+                            zip_layout.padding_bytes, zip_layout.lead_padding_bytes,
+                            static_cast<uint32_t>(total_size), archive.members.size()};
 }
 
 // A verbatim archive at base, re-based, appended to section with zero bytes
@@ -78,6 +81,9 @@ BuildResult BuildInstaller(const BuildRequest &request)
     result.parameter_block = FindParameterBlock(request.stub);
 
     const SfxHeaderImage header = BuildSfxHeader(request.texts, request.flags, request.field_bounds);
+    if (request.field_bounds == FieldBounds::Checked)
+        if (const std::string fault = MessageFitFault(request.texts); !fault.empty())
+            Refuse("%s", fault.c_str());
     result.header_offset = AppendedSectionOffset(layout);
     result.header_compressed_bytes = static_cast<uint32_t>(header.compressed.size());
     result.header_unpacked_bytes = static_cast<uint32_t>(header.unpacked_bytes);
@@ -112,6 +118,13 @@ BuildResult BuildInstaller(const BuildRequest &request)
         result.section_rva = AppendSection(result.image, layout, TALVOK_SECTION_NAME, section);
     }
 
+    // The stub reads the header from its offset up to the first local header,
+    // padding in front of the archive included.
+    if (placement.first_local_header - result.header_offset > HEADER_COMPRESSED_MAX_BYTES)
+        Refuse("the header compresses to %u bytes; with the %u bytes of section padding that the archive comment "
+               "has no room for, that is over the %zu the installer reads (shorten the comment or the texts)",
+               result.header_compressed_bytes, placement.lead_padding_bytes, HEADER_COMPRESSED_MAX_BYTES);
+
     ParameterFields fields;
     fields.first_local_header = placement.first_local_header;
     fields.header = result.header_offset;
@@ -126,6 +139,7 @@ BuildResult BuildInstaller(const BuildRequest &request)
     result.central_directory = placement.central_directory;
     result.end_record = placement.end_record;
     result.padding_bytes = placement.padding_bytes;
+    result.lead_padding_bytes = placement.lead_padding_bytes;
     result.total_size = fields.total_size;
     result.flags = request.flags;
     result.covered_from = CoveredRegionStart(result.image, request.flags);

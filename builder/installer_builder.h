@@ -4,7 +4,8 @@
 // File layout of the result:
 //
 //   0                     the stub as linked, with one more section header
-//   header offset         _talvok_ section: the compressed SfxHeader
+//   header offset         _talvok_ section: the compressed SfxHeader (and
+//                         zero padding when the archive comment is full)
 //   first local header    the zip archive, absolute offsets
 //   end record            its end record, whose comment runs to the end of
 //                         the file (padding to FileAlignment)
@@ -50,6 +51,7 @@ struct BuildResult {
     uint32_t central_directory;       // 0 when a verbatim archive's could not be found
     uint32_t end_record;              // 0 when a verbatim archive has none
     uint32_t padding_bytes;           // in the end record's comment; verbatim: after the archive
+    uint32_t lead_padding_bytes;      // between the header and the archive (a full comment left no room)
     uint32_t total_size;
     uint32_t flags;
     uint32_t crc;
@@ -61,6 +63,8 @@ struct BuildResult {
     std::optional<VerbatimScan> verbatim;  // what re-basing found, with --verbatim
 };
 
-// Refuses (BuildError) whatever the stub or the texts cannot take, and an
-// installer that would reach 2 GiB; a verbatim archive's content never.
+// Refuses (BuildError) whatever the stub or the texts cannot take (with
+// checked bounds, also a text too long for a message the stub formats it
+// into, message_fit.h), and an installer that would reach 2 GiB; a verbatim
+// archive's content never.
 BuildResult BuildInstaller(const BuildRequest &request);

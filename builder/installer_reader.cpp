@@ -288,6 +288,7 @@ const char *MethodText(uint16_t method)
     case ZIP_METHOD_STORED: return "stored";
     case ZIP_METHOD_DEFLATE: return "deflate";
     case ZIP_METHOD_DEFLATE64: return "deflate64";
+    case ZIP_METHOD_LZMA: return "lzma";
     default: return "unknown";
     }
 }

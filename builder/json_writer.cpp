@@ -3,8 +3,27 @@
 
 #include <cstdio>
 
+namespace {
+constexpr size_t FLUSH_BYTES = 1 << 16;
+}
+
+void JsonWriter::Flush()
+{
+    if (!out_.empty())
+        std::fwrite(out_.data(), 1, out_.size(), stream_);
+    out_.clear();
+}
+
+void JsonWriter::Finish()
+{
+    out_ += "\n";
+    Flush();
+}
+
 void JsonWriter::Key(const char *key)
 {
+    if (out_.size() >= FLUSH_BYTES)
+        Flush();
     if (!first_.empty()) {
         out_ += first_.back() ? "\n" : ",\n";
         first_.back() = false;

@@ -5,6 +5,7 @@
 // is printed on stderr as one line.
 #include "build_command.h"
 #include "build_error.h"
+#include "embedded_stub.h"
 #include "host_system.h"
 #include "info_command.h"
 #include "reading_options.h"
@@ -16,12 +17,30 @@
 namespace {
 constexpr int EXIT_FAILURE_STATUS = 1;
 constexpr int EXIT_USAGE_STATUS = 2;
+
+// tvsfx --version: the release and the stubs compiled into this tvsfx.
+int PrintVersion()
+{
+    std::printf("tvsfx %s\n", TVSFX_VERSION);
+    const struct {
+        const char *arch, *name;
+        size_t bytes;
+    } stubs[] = {{"x86", "tvsfx32.exe", EmbeddedStubX86Bytes}, {"x64", "tvsfx64.exe", EmbeddedStubX64Bytes}};
+    for (const auto &stub : stubs)
+        if (stub.bytes)
+            std::printf("  %s stub  %s, %zu bytes, built in\n", stub.arch, stub.name, stub.bytes);
+        else
+            std::printf("  %s stub  %s: not built in (give --stub)\n", stub.arch, stub.name);
+    return 0;
+}
 }
 
 int main(int argc, char **argv)
 {
     UseBinaryStandardStreams();
     const std::vector<std::string> arguments = CommandArguments(argc, argv);
+    if (arguments.size() == 1 && arguments[0] == "--version")
+        return PrintVersion();
     try {
         if (!arguments.empty() && (arguments[0] == "info" || arguments[0] == "verify")) {
             const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());

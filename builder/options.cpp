@@ -5,6 +5,7 @@
 #include "build_error.h"
 #include "disk_set.h"
 #include "flag_switches.h"
+#include "message_fit.h"
 #include "portable/parameter_block.h"
 #include "text_encoding.h"
 
@@ -21,13 +22,13 @@ struct TextOption {
     const char *help;
 };
 const TextOption TextOptions[] = {
-    {"command", HEADER_RUN_COMMAND, "program to run from the extraction folder, e.g. .\\setup.exe (256 bytes)"},
-    {"parameters", HEADER_RUN_PARAMETERS, "its parameters (256 bytes)"},
-    {"text", HEADER_DIALOG_TEXT, "the dialog's message text (256 bytes)"},
-    {"title", HEADER_TITLE, "the title; sets flags bit 4 (64 bytes)"},
-    {"intro", HEADER_INTRO_TEXT, "question asked before the dialog opens (513 bytes)"},
-    {"about", HEADER_ABOUT_TEXT, "text of the about box, above the program's own (515 bytes)"},
-    {"info", HEADER_INFO_TEXT, "text shown by -info; default: the build's option line (511 bytes)"},
+    {"command", HEADER_RUN_COMMAND, "program to run from the extraction folder, e.g. .\\setup.exe"},
+    {"parameters", HEADER_RUN_PARAMETERS, "its parameters"},
+    {"text", HEADER_DIALOG_TEXT, "the dialog's message text"},
+    {"title", HEADER_TITLE, "the title; sets flags bit 4"},
+    {"intro", HEADER_INTRO_TEXT, "question asked before the dialog opens"},
+    {"about", HEADER_ABOUT_TEXT, "text of the about box, above the program's own"},
+    {"info", HEADER_INFO_TEXT, "text shown by -info; default: the build's option line"},
 };
 
 const FlagSwitch *FindSwitch(const std::string &name)
@@ -95,9 +96,16 @@ Options ParseCommandLine(int argc, const char *const *argv)
             continue;
         }
 
+        if (const int after = TakeResourceOption(name, inline_value, argc, argv, next, options.resources);
+            after >= 0) {
+            next = after;
+            continue;
+        }
+
         // Everything else takes a value.
         static const char *const value_options[] = {"arch", "stub", "out", "from-dir", "from-zip", "flags",
-                                                    "wait-name", "codepage", "password", "password-file", "span"};
+                                                    "wait-name", "codepage", "password", "password-file", "span",
+                                                    "method"};
         bool known = false;
         for (const char *option : value_options)
             known = known || name == option;
@@ -131,6 +139,11 @@ Options ParseCommandLine(int argc, const char *const *argv)
             options.from_dir = value;
         else if (name == "from-zip")
             options.from_zip = value;
+        else if (name == "method") {
+            if (value != "deflate" && value != "lzma" && value != "best")
+                Refuse("--method: \"%s\" is not deflate, lzma or best", value.c_str());
+            options.method = value;
+        }
         else if (name == "flags")
             options.raw_flags = ParseFlagsWord(value);
         else if (name == "wait-name")
@@ -142,7 +155,9 @@ Options ParseCommandLine(int argc, const char *const *argv)
         else if (name == "span") {
             options.span_bytes = ParseDiskSize(value);
             if (!options.span_bytes)
-                Refuse("--span: \"%s\" is not a disk size (bytes, or with k, m or g: 1440k, 100m)", value.c_str());
+                Refuse("--span: \"%s\" is not a disk size (a positive number of bytes that fits 64 bits, or of "
+                       "k, m or g: 1440k, 100m)",
+                       value.c_str());
         }
         else
             options.codepage = value;
@@ -152,6 +167,8 @@ Options ParseCommandLine(int argc, const char *const *argv)
         Refuse("--out is missing: where should the installer go?");
     if (options.from_dir.empty() == options.from_zip.empty())
         Refuse("give exactly one of --from-dir DIR and --from-zip FILE");
+    if (options.method && !options.from_zip.empty())
+        Refuse("--method compresses the files of --from-dir; --from-zip keeps its members as they are");
     if (options.verbatim && options.from_zip.empty())
         Refuse("--verbatim takes an existing archive as it is: it needs --from-zip FILE, not --from-dir");
     if (options.verbatim && options.span_bytes)
@@ -193,18 +210,28 @@ std::string HelpText()
         "  --stub FILE        the stub to complete (default: the one of --arch built with this\n"
         "                     tvsfx); with --arch it must be of that architecture\n"
         "  --out FILE         the installer to write; it appears only when the build succeeds\n"
-        "  --from-dir DIR     archive the folder DIR (sorted, deflated or stored)\n"
-        "  --from-zip FILE    take the members of an existing zip archive as they are\n"
+        "  --from-dir DIR     archive the folder DIR (sorted, deflated or stored); a link to a file\n"
+        "                     inside DIR is packed as that file's content, a link that leads\n"
+        "                     outside DIR, a link to a folder and a special file are refused\n"
+        "  --from-zip FILE    take the members of an existing zip archive as they are (at most\n"
+        "                     65535, no two sharing data; a comment of up to 65535 bytes is kept)\n"
+        "  --method M         how --from-dir's files are compressed: deflate (default), lzma\n"
+        "                     (zip method 14, liblzma preset 9e: smaller, slower to build), or\n"
+        "                     best (per file the smallest of stored, deflate and LZMA); a file\n"
+        "                     is stored wherever compression does not make it smaller. The\n"
+        "                     installer needs a dictionary of at most the file's size (64 MiB\n"
+        "                     at most). tvsfx.exe has no LZMA encoder: deflate only\n"
         "  --password P       encrypt every member with the traditional zip cipher (1 to 99 bytes\n"
         "                     in the code page); sets bit 8, so the installer asks for it\n"
         "  --password-file F  the same, with the password on the first line of F, so that it\n"
         "                     stays out of the shell's history\n"
         "\n"
-        "Header texts (limits in bytes after conversion):\n";
+        "Header texts (limits in bytes after conversion: the stub's buffer for each, and for\n"
+        "--about and --command the room that the messages they are shown in leave):\n";
     for (const TextOption &text : TextOptions) {
         std::string line = std::string("  --") + text.name + " T";
         line.resize(21, ' ');
-        help += line + text.help + "\n";
+        help += line + text.help + " (" + std::to_string(LongestText(text.field)) + " bytes)\n";
     }
     help +=
         "\n"
@@ -225,18 +252,28 @@ std::string HelpText()
         "  is taken as written and only the switches' bits are added.\n"
         "\n"
         "Disk sets (archives spanned over removable disks):\n"
-        "  --span SIZE        write a disk set instead of one file: disks of SIZE bytes (k, m, g:\n"
-        "                     1440k, 100m), folders disk1, disk2... beside --out, each with its\n"
-        "                     file (disk 1 the installer named as --out), and labels.txt, the\n"
-        "                     volume label each disk must carry (\"PKBACK# 001\"...); sets bit 12\n"
+        "  --span SIZE        write a disk set instead of one file: disks of SIZE bytes, a positive\n"
+        "                     number (k, m, g: 1440k, 100m); folders disk1, disk2... beside\n"
+        "                     --out, each with its file (disk 1 the installer named as --out),\n"
+        "                     and labels.txt, the volume label each disk must carry\n"
+        "                     (\"PKBACK# 001\"...); sets bit 12\n"
         "\n"
+        + ResourceOptionsHelp() +
         "Other options:\n"
-        "  --codepage CP      code page of the texts and of --from-dir's names as the stub reads them\n"
-        "                     (default CP1252); arguments and file names are taken as UTF-8 and\n"
-        "                     converted with iconv; \"raw\" passes the bytes unchanged. --from-zip's\n"
-        "                     names are never converted.\n"
+        "  --codepage CP      code page of the texts and of the names as the stub reads them: an\n"
+        "                     ANSI code page of Windows (CP874, CP932, CP936, CP949, CP950, CP1250\n"
+        "                     to CP1258; default CP1252); arguments and file names are taken as\n"
+        "                     UTF-8 and converted with iconv; \"raw\" passes the bytes unchanged.\n"
+        "                     --from-zip's names are never converted, only checked in it.\n"
+
         "  --quiet            print nothing on success\n"
         "  --help             this text\n"
+        "\n"
+        "Names: --from-dir and --from-zip refuse a name the installer or Windows cannot take as\n"
+        "it stands (a ':', a control character or NUL, one of < > \" | ? *, an absolute name, a\n"
+        "'..' or empty part, a part ending in a dot or a blank, a device name such as CON or\n"
+        "nul.txt in any part, a part over 255 characters) and two names that are one when case\n"
+        "is ignored, or a file where another member needs a folder.\n"
         "\n"
         "For tests only:\n"
         "  --unchecked-fields write header fields longer than the stub's buffers (the stub then\n"
@@ -261,11 +298,23 @@ std::string HelpText()
         "\n"
         "usage: tvsfx verify FILE|DISK1 DISK2... [--password P | --password-file F] [--codepage CP] [--quiet]\n"
         "  Given the folders of a disk set in order, joins their files and checks that no disk\n"
-        "  begins inside a record the installer does not read across disks, then the whole. Checks natively what the installer checks when it starts, and more: the self-check CRC\n"
+        "  begins inside a record the installer does not read across disks, then the whole.\n"
+        "  Checks natively what the installer checks when it starts, and more: the self-check CRC\n"
         "  over its region, the entry point, the end record's place, the local headers against\n"
-        "  the central directory, and every member's data, decoded with the installer's own\n"
-        "  decoder (and decrypted with the password) and compared with its CRC. Prints one line\n"
-        "  per fault. Exit status: 0 sound, 1 damaged, 2 usage mistake (or encrypted members\n"
-        "  and no password).\n";
+        "  the central directory (no two entries sharing one member's data), the members' names\n"
+        "  as the build checks them (no name the installer or Windows cannot take, no two that\n"
+        "  are one when case is ignored), and every member's data, decoded with the installer's\n"
+        "  own decoder (and decrypted with the password) and compared with its CRC. Prints one\n"
+        "  line per fault. Exit status: 0 sound, 1 damaged, 2 usage mistake (or encrypted members\n"
+        "  and no password).\n"
+        "\n"
+        "info and verify (and --from-zip, --stub) take a regular file of less than 2 GiB only; a\n"
+        "device, a pipe or a larger file is refused before it is read.\n"
+        "\n"
+        "  info also shows the installer's resources (icon images, version strings, manifest);\n"
+        "  verify also checks that their tree is well formed.\n"
+        "\n"
+        "usage: tvsfx --version\n"
+        "  Prints tvsfx's release and the stubs built into it, with their sizes.\n";
     return help;
 }

@@ -1,7 +1,7 @@
 // The command line of tvsfx:
 //
 //   tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE [--verbatim])
-//               [--span SIZE [--exe-volumes]] [options]
+//               [--method deflate|lzma|best] [--span SIZE [--exe-volumes]] [options]
 //   tvsfx info FILE [--json] [--codepage CP]          (reading_options.h)
 //   tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]
 //   tvsfx --help
@@ -11,6 +11,7 @@
 #pragma once
 
 #include "password_input.h"
+#include "resource_options.h"
 #include "portable/sfx_header_layout.h"
 
 #include <cstdint>
@@ -24,6 +25,7 @@ struct Options {
     std::string out_path;
     std::string from_dir;
     std::string from_zip;
+    std::optional<std::string> method;          // --method: "deflate" (default), "lzma" or "best"
     std::optional<std::string> texts[HEADER_FIELD_COUNT];  // HEADER_RESERVED never set
     std::optional<uint32_t> raw_flags;          // --flags: the whole word, nothing derived
     uint32_t switch_flags = 0;                  // bits of the named switches
@@ -34,6 +36,7 @@ struct Options {
     bool quiet = false;
     uint64_t span_bytes = 0;                    // --span: disk size; 0 writes one installer
     PasswordOptions password;                   // --password, --password-file
+    ResourceOptions resources;                  // --icon, --version, ... (resource_options.h)
 };
 
 // Parses the arguments after the program name. Refuses (BuildError) unknown

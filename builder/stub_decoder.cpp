@@ -75,6 +75,7 @@ StubDecoder::StubDecoder() : window_(WINDOW_BYTES), input_(IO_BUFFER_BYTES), out
 StubDecoder::~StubDecoder()
 {
     ResetInflateState();
+    ReleaseLzmaBuffers();
     DetachStreams();
     ResetStreamBuffers();
     ResetStreamHooks();
@@ -82,10 +83,10 @@ StubDecoder::~StubDecoder()
 
 MemberCheck StubDecoder::Check(const MemberToDecode &member, const std::string &password, ProgressMeter &progress)
 {
-    MemberCheck check = {MemberOutcome::Sound, Rejection::None, 0, 0};
+    MemberCheck check = {MemberOutcome::Sound, Rejection::None, LzmaRejection::None, 0, 0};
     const bool encrypted = member.flags & ZIP_FLAG_ENCRYPTED;
     if (member.method != ZIP_METHOD_STORED && member.method != ZIP_METHOD_DEFLATE &&
-        member.method != ZIP_METHOD_DEFLATE64) {
+        member.method != ZIP_METHOD_DEFLATE64 && member.method != ZIP_METHOD_LZMA) {
         check.outcome = MemberOutcome::UnknownMethod;
         return check;
     }
@@ -124,6 +125,15 @@ MemberCheck StubDecoder::Check(const MemberToDecode &member, const std::string &
                 break;
             TakeOutput(Stream.OutputBuffer, taken);
         }
+    } else if (member.method == ZIP_METHOD_LZMA) {
+        const LzmaResult result =
+            DecodeLzmaMember(member.uncompressed_bytes, (member.flags & ZIP_FLAG_LZMA_END_MARKER) ? 1 : 0);
+        if (result != LzmaResult::Done) {
+            check.outcome = result == LzmaResult::Refused ? MemberOutcome::RefusedHeader : MemberOutcome::Damaged;
+            check.lzma_rejection = Lzma.Reason;
+        }
+        if (Stream.OutputFill)
+            TakeOutput(Stream.OutputBuffer, Stream.OutputFill);
     } else {
         const InflateResult result = InflateStream(member.method == ZIP_METHOD_DEFLATE64 ? 1 : 0);
         if (result != InflateResult::Done) {
@@ -166,4 +176,27 @@ const char *RejectionText(Rejection rejection)
     case Rejection::OversubscribedCode: return "an over-subscribed code";
     }
     return "unknown reason";
+}
+
+const char *LzmaRejectionText(LzmaRejection rejection)
+{
+    switch (rejection) {
+    case LzmaRejection::None: return "no reason given";
+    case LzmaRejection::InputExhausted: return "the data ends inside the LZMA stream";
+    case LzmaRejection::BadRangeCoderStart: return "an LZMA stream that does not start as one";
+    case LzmaRejection::BadDistance: return "a match reaching before the first byte or past the dictionary";
+    case LzmaRejection::EarlyEndMarker: return "the end marker before the member's size";
+    case LzmaRejection::MatchPastEnd: return "a match running past the member's size";
+    case LzmaRejection::MissingEndMarker: return "general-purpose bit 1 is set, but no end marker follows the last byte";
+    case LzmaRejection::UnfinishedRangeCoder: return "the range coder does not end cleanly";
+    case LzmaRejection::BadPropertiesSize: return "an LZMA properties size other than 5";
+    case LzmaRejection::PropertiesOutOfRange: return "LZMA properties (lc/lp/pb) out of range";
+    case LzmaRejection::DictionaryOverLimit: return "a dictionary over the installer's limit of 64 MiB";
+    }
+    return "unknown reason";
+}
+
+const char *DamageText(const MemberCheck &check, uint16_t method)
+{
+    return method == ZIP_METHOD_LZMA ? LzmaRejectionText(check.lzma_rejection) : RejectionText(check.rejection);
 }

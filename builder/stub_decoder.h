@@ -1,9 +1,9 @@
 // The stub's own decoder, CRC and cipher (src/extract), run natively on the
 // bytes of an installer, so that "tvsfx verify" proves a member sound with
 // the very code that will extract it: stored data copied through the
-// decoder's input path, deflate and Deflate64 through InflateStream, each
-// chunk decrypted on its way in when the member is encrypted, every output
-// chunk folded into the CRC.
+// decoder's input path, deflate and Deflate64 through InflateStream, LZMA
+// through DecodeLzmaMember, each chunk decrypted on its way in when the
+// member is encrypted, every output chunk folded into the CRC.
 //
 // The decoder keeps its state in globals (one stream per process), so there
 // is at most one StubDecoder at a time; it owns the window and I/O buffers
@@ -11,6 +11,7 @@
 #pragma once
 
 #include "extract/inflate/inflate.h"
+#include "extract/lzma/lzma_decoder.h"
 #include "progress_meter.h"
 
 #include <cstddef>
@@ -32,17 +33,19 @@ struct MemberToDecode {
 
 enum class MemberOutcome {
     Sound,
-    UnknownMethod,   // not stored, deflate or Deflate64: the stub cannot extract it
+    UnknownMethod,   // not stored, deflate, Deflate64 or LZMA: the stub cannot extract it
+    RefusedHeader,   // an LZMA header the stub refuses (lzma_rejection says why)
     ShortData,       // shorter than its encryption header
     WrongPassword,   // the check byte of the encryption header differs
-    Damaged,         // the decoder stopped short (rejection says why)
+    Damaged,         // the decoder stopped short (DamageText says why)
     SizeMismatch,    // decoded to another size than the header's
     CrcMismatch,     // decoded to the right size with another CRC
 };
 
 struct MemberCheck {
     MemberOutcome outcome;
-    Rejection rejection;      // for Damaged
+    Rejection rejection;      // for Damaged deflate data
+    LzmaRejection lzma_rejection;  // for Damaged LZMA data and RefusedHeader
     uint64_t output_bytes;    // decoded
     uint32_t crc;             // of what was decoded
 };
@@ -70,3 +73,6 @@ private:
 
 // The decoder's reason as words, for a fault line.
 const char *RejectionText(Rejection rejection);
+const char *LzmaRejectionText(LzmaRejection rejection);
+// The reason of a Damaged or RefusedHeader check, whichever decoder gave it.
+const char *DamageText(const MemberCheck &check, uint16_t method);

@@ -1,10 +1,12 @@
 // UTF-8 to ANSI code page conversion with iconv (see text_encoding.h).
 #include "text_encoding.h"
 
+#include "ansi_codepage.h"
 #include "build_error.h"
 
 #include <cerrno>
 #include <iconv.h>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -32,6 +34,7 @@ private:
 
 void CheckCodepage(const std::string &codepage)
 {
+    AnsiCodepageOf(codepage);
     if (codepage == RAW_CODEPAGE)
         return;
     Converter converter(codepage);
@@ -75,7 +78,17 @@ std::string FromAnsi(const std::string &bytes, const std::string &codepage)
             text += static_cast<unsigned char>(byte) < 0x80 ? std::string(1, byte) : std::string(REPLACEMENT);
         return text;
     }
-    Converter converter("UTF-8", codepage);
+    // One descriptor per thread and code page: iconv_open costs more than
+    // converting a name, and info and verify convert one per member.
+    thread_local std::string cached_codepage;
+    thread_local std::unique_ptr<Converter> cached;
+    if (!cached || cached_codepage != codepage) {
+        cached = std::make_unique<Converter>("UTF-8", codepage);
+        cached_codepage = codepage;
+    }
+    Converter &converter = *cached;
+    if (converter.valid())
+        iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);  // back to the initial state
     std::vector<char> input(bytes.begin(), bytes.end());
     char *in_next = input.data();
     size_t in_left = input.size();

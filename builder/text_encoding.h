@@ -16,8 +16,9 @@ constexpr const char *RAW_CODEPAGE = "raw";
 // Converts text (UTF-8) to codepage; what names the text in a refusal.
 std::string ToAnsi(const std::string &text, const std::string &codepage, const std::string &what);
 
-// Refuses a code page name iconv does not know (so that the mistake shows up
-// before any work is done).
+// Refuses a code page that is no ANSI code page of Windows (ansi_codepage.h)
+// or that iconv does not know, so that the mistake shows up before any work
+// is done.
 void CheckCodepage(const std::string &codepage);
 
 // The other way, for showing what an installer holds: ANSI bytes of

@@ -4,6 +4,7 @@
 // counts.
 #include "text_encoding.h"
 
+#include "ansi_codepage.h"
 #include "build_error.h"
 
 #include <windows.h>
@@ -38,6 +39,7 @@ UINT CodepageNumber(const std::string &codepage)
 
 void CheckCodepage(const std::string &codepage)
 {
+    AnsiCodepageOf(codepage);
     if (codepage != RAW_CODEPAGE && CodepageNumber(codepage) == 0)
         Refuse("--codepage: Windows does not know the code page \"%s\" (write it as CP1252, CP932, ...)",
                codepage.c_str());

@@ -3,16 +3,20 @@
 // (no PE image, no ParameterBlock) ends the list there.
 #include "verify_command.h"
 
+#include "ansi_codepage.h"
 #include "archive/zip_records.h"
 #include "build_error.h"
 #include "disk_set.h"
 #include "extract/crc32.h"
 #include "host_system.h"
+#include "input_file.h"
 #include "info_command.h"
 #include "installer_reader.h"
+#include "member_name_check.h"
 #include "portable/byte_order.h"
 #include "portable/parameter_block.h"
 #include "progress_meter.h"
+#include "resource_report.h"
 #include "stub_decoder.h"
 #include "text_encoding.h"
 #include "zip_archive.h"
@@ -21,6 +25,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -190,12 +195,28 @@ void CheckDirectory(const InstallerFacts &facts, const std::string &codepage, Fi
     if (!archive.members.empty() && archive.first_central && archive.stated_central_offset != archive.first_central)
         findings.Fault("central directory: the end record puts it at 0x%X, it starts at 0x%zX",
                        archive.stated_central_offset, archive.first_central);
+    // Local headers by offset, and which central entry claimed each first:
+    // one lookup per entry keeps this linear however many records there are.
+    std::unordered_map<size_t, size_t> local_at;
+    local_at.reserve(archive.members.size());
+    for (size_t index = 0; index < archive.members.size(); index++)
+        local_at.emplace(archive.members[index].offset, index);
+    std::vector<const CentralRecord *> claimed_by(archive.members.size(), nullptr);
     for (const CentralRecord &central : archive.central) {
-        const LocalRecord *local = nullptr;
-        for (const LocalRecord &member : archive.members)
-            if (member.offset == central.local_offset)
-                local = &member;
+        const auto found = local_at.find(central.local_offset);
+        const LocalRecord *local = found == local_at.end() ? nullptr : &archive.members[found->second];
         const std::string name = Shown(central.name, codepage);
+        if (local) {
+            const CentralRecord *&first = claimed_by[found->second];
+            if (first) {
+                // Zip tools would extract the same data twice (a zip bomb's trick).
+                findings.Fault("member \"%s\": the central directory puts it at 0x%X, the local header of \"%s\" "
+                               "too: members whose data overlap",
+                               name.c_str(), central.local_offset, Shown(first->name, codepage).c_str());
+                continue;
+            }
+            first = &central;
+        }
         if (!local) {
             if (archive.walk_failure.empty())
                 findings.Fault("member \"%s\": the central directory puts its local header at 0x%X, where there is "
@@ -220,6 +241,22 @@ void CheckDirectory(const InstallerFacts &facts, const std::string &codepage, Fi
             if (field.central != field.local)
                 findings.Fault("member \"%s\": the central directory says %s 0x%X, the local header 0x%X",
                                name.c_str(), field.what, field.central, field.local);
+    }
+}
+
+// The names as the stub meets them, in the walk's order, through the
+// build's own check.
+void CheckNames(const InstallerFacts &facts, const std::string &codepage, Findings &findings)
+{
+    const AnsiCodepage ansi = AnsiCodepageOf(codepage);
+    NameClashes clashes(ansi);
+    for (const LocalRecord &member : facts.archive.members) {
+        std::string fault = MemberNameFault(member.name, ansi);
+        if (fault.empty())
+            fault = clashes.Add(member.name);
+        if (!fault.empty())
+            findings.Fault("member \"%s\": %s; the installer cannot extract it as it is named",
+                           Shown(member.name, codepage).c_str(), fault.c_str());
     }
 }
 
@@ -281,7 +318,11 @@ size_t CheckMembers(const InstallerFacts &facts, const std::optional<std::string
             break;
         case MemberOutcome::Damaged:
             findings.Fault("member \"%s\": its data does not decode (%s) after %llu bytes", name.c_str(),
-                           RejectionText(check.rejection), static_cast<unsigned long long>(check.output_bytes));
+                           DamageText(check, member.method), static_cast<unsigned long long>(check.output_bytes));
+            break;
+        case MemberOutcome::RefusedHeader:
+            findings.Fault("member \"%s\": the installer refuses its LZMA header: %s", name.c_str(),
+                           DamageText(check, member.method));
             break;
         case MemberOutcome::SizeMismatch:
             findings.Fault("member \"%s\": decodes to %llu bytes, its header says %u", name.c_str(),
@@ -327,8 +368,9 @@ int RunVerify(const ReadingOptions &options)
     } else if (!options.later_disks.empty()) {
         throw UsageError("one installer at a time (\"" + options.later_disks[0] +
                          "\" is a second; a disk set is given as its folders)");
-    } else if (!ReadWholeFile(options.file, bytes, error)) {
-        std::printf("%s: cannot read it: %s\n", options.file.c_str(), error.c_str());
+    } else if (const InputRead read = ReadInputFile(options.file, bytes, error); read != InputRead::Read) {
+        std::printf("%s: %s%s\n", options.file.c_str(), read == InputRead::Unreachable ? "cannot read it: " : "",
+                    error.c_str());
         return EXIT_DAMAGED;
     }
     const InstallerFacts facts = ReadInstaller(std::move(bytes));
@@ -350,11 +392,14 @@ int RunVerify(const ReadingOptions &options)
         findings.Fault("entry point: the PE header says 0x%X, the ParameterBlock expects 0x%X (the installer "
                        "refuses to run)",
                        facts.stub->entry_point, block.entry_point);
+    for (const std::string &fault : ResourceFaults(facts.bytes))
+        findings.Fault("%s", fault.c_str());
     CheckSelfCheck(facts, findings);
     CheckSignature(facts, findings);
     CheckHeader(facts, findings);
     CheckEndRecord(facts, findings);
     CheckDirectory(facts, options.codepage, findings);
+    CheckNames(facts, options.codepage, findings);
     uint64_t checked_bytes = 0;
     const size_t unchecked = CheckMembers(facts, password, options, findings, checked_bytes);
 

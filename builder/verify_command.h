@@ -11,8 +11,10 @@
 //   - the end record stands at the ParameterBlock's offset, and zip tools
 //     find the same one from the end of the file;
 //   - the walk from the first local header reaches that end record, the
-//     central directory lists the same members with the same fields, and
+//     central directory lists the same members with the same fields (no
+//     two entries on one local header: members whose data overlap), and
 //     the total size and the encryption bit agree with the members;
+//   - every name is one the build would take (member_name_check.h);
 //   - every member's data decodes with the stub's own decoder (decrypted
 //     with --password) to its size and CRC.
 //

@@ -4,7 +4,7 @@
 //
 // Invariants kept by both producers (ReadZipArchive, ZipFolder): every size,
 // CRC and offset fits 32 bits without Zip64; names are at most
-// ZIP_NAME_MAX_BYTES; methods are stored, deflate or Deflate64; and
+// ZIP_NAME_MAX_BYTES; methods are stored, deflate, Deflate64 or LZMA; and
 // ZIP_FLAG_DESCRIPTOR is set only where the writer must write a descriptor
 // (see zip_writer.h).
 #pragma once

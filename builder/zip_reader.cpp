@@ -5,14 +5,17 @@
 
 #include "archive/zip_records.h"
 #include "build_error.h"
+#include "member_name_check.h"
+#include "text_encoding.h"
+#include "extract/lzma/lzma_decoder.h"
 #include "portable/byte_order.h"
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 
 namespace {
 
-constexpr uint16_t ZIP64_MARK_16 = 0xFFFF;
 constexpr uint32_t ZIP64_MARK_32 = 0xFFFFFFFF;
 
 struct Reader {
@@ -39,11 +42,20 @@ size_t FindEndRecord(const Reader &reader)
     size_t lowest = bytes.size() > END_RECORD_BYTES + ZIP_COMMENT_MAX_BYTES
                         ? bytes.size() - END_RECORD_BYTES - ZIP_COMMENT_MAX_BYTES
                         : 0;
+    std::optional<size_t> cut_short;  // the last end record whose comment runs past the end
     for (size_t at = bytes.size() - END_RECORD_BYTES + 1; at-- > lowest;) {
-        if (IsZipSignature(bytes.data() + at, ZIP_END_RECORD_TAIL) &&
-            ReadLe16(bytes.data() + at + ER_COMMENT_LENGTH) <= bytes.size() - at - END_RECORD_BYTES)
+        if (!IsZipSignature(bytes.data() + at, ZIP_END_RECORD_TAIL))
+            continue;
+        if (ReadLe16(bytes.data() + at + ER_COMMENT_LENGTH) <= bytes.size() - at - END_RECORD_BYTES)
             return at;
+        if (!cut_short)
+            cut_short = at;
     }
+    if (cut_short)
+        Refuse("%s: truncated: the end of central directory record at 0x%zX announces a comment of %u bytes, but "
+               "the file ends %zu bytes after the record",
+               reader.name.c_str(), *cut_short, ReadLe16(bytes.data() + *cut_short + ER_COMMENT_LENGTH),
+               bytes.size() - *cut_short - END_RECORD_BYTES);
     Refuse("%s: not a zip archive (no end of central directory record)", reader.name.c_str());
 }
 
@@ -54,8 +66,9 @@ void CheckEndRecord(const Reader &reader, size_t end_offset)
     if (end_offset >= ZIP64_END_LOCATOR_BYTES &&
         IsZipSignature(record - ZIP64_END_LOCATOR_BYTES, ZIP64_END_LOCATOR_TAIL))
         Refuse("%s: a Zip64 archive; the extractor reads only 32-bit zip records", name);
-    if (ReadLe16(record + ER_ENTRIES_TOTAL) == ZIP64_MARK_16 ||
-        ReadLe32(record + ER_CENTRAL_SIZE) == ZIP64_MARK_32 ||
+    // Without a locator, 0xFFFF entries is a count like any other: 65535 is
+    // also the most the writer puts in an installer.
+    if (ReadLe32(record + ER_CENTRAL_SIZE) == ZIP64_MARK_32 ||
         ReadLe32(record + ER_CENTRAL_OFFSET) == ZIP64_MARK_32)
         Refuse("%s: a Zip64 archive; the extractor reads only 32-bit zip records", name);
     if (ReadLe16(record + ER_DISK) != 0 || ReadLe16(record + ER_CENTRAL_DISK) != 0 ||
@@ -100,6 +113,28 @@ const char *MethodName(uint16_t method)
     }
 }
 
+// An LZMA member's zip header against what the extractor's decoder takes:
+// properties size 5, lc/lp/pb in range, a dictionary (the smaller of the
+// stream's and the member's size) within its limit.
+void CheckLzmaHeader(const Reader &reader, const ZipMember &member, const uint8_t *data)
+{
+    const char *name = reader.name.c_str();
+    const char *member_name = member.name.c_str();
+    if (member.compressed_bytes < LZMA_ZIP_HEADER_BYTES)
+        Refuse("%s: LZMA member \"%s\" is shorter than its %u-byte header", name, member_name,
+               unsigned(LZMA_ZIP_HEADER_BYTES));
+    if (ReadLe16(data + 2) != LZMA_PROPERTIES_BYTES)
+        Refuse("%s: LZMA member \"%s\" has properties of %u bytes; the extractor reads 5", name, member_name,
+               unsigned(ReadLe16(data + 2)));
+    if (data[4] >= LZMA_PROPERTIES_LIMIT)
+        Refuse("%s: LZMA member \"%s\" has the lc/lp/pb byte %u, out of range", name, member_name,
+               unsigned(data[4]));
+    const uint32_t dictionary_bytes = std::min(ReadLe32(data + 5), member.uncompressed_bytes);
+    if (dictionary_bytes > LZMA_DICTIONARY_LIMIT_BYTES)
+        Refuse("%s: LZMA member \"%s\" needs a dictionary of %u bytes, over the extractor's limit of 64 MiB",
+               name, member_name, dictionary_bytes);
+}
+
 // Checks one central entry's fields against what the extractor handles.
 void CheckMember(const Reader &reader, const ZipMember &member, uint16_t disk_start, uint32_t local_offset)
 {
@@ -117,8 +152,9 @@ void CheckMember(const Reader &reader, const ZipMember &member, uint16_t disk_st
         Refuse("%s: a member name of %zu bytes (\"%.40s...\"), over the extractor's limit of %zu",
                name, member.name.size(), member_name, ZIP_NAME_MAX_BYTES);
     if (member.method != ZIP_METHOD_STORED && member.method != ZIP_METHOD_DEFLATE &&
-        member.method != ZIP_METHOD_DEFLATE64)
-        Refuse("%s: member \"%s\" uses method %u (%s); the extractor handles stored, deflate and Deflate64 only",
+        member.method != ZIP_METHOD_DEFLATE64 && member.method != ZIP_METHOD_LZMA)
+        Refuse("%s: member \"%s\" uses method %u (%s); the extractor handles stored, deflate, Deflate64 and LZMA "
+               "only",
                name, member_name, member.method, MethodName(member.method));
     // The extractor takes a name ending in a separator for a folder and steps
     // over its data only when the unpacked size is 0; any other data would
@@ -136,8 +172,9 @@ void CheckMember(const Reader &reader, const ZipMember &member, uint16_t disk_st
 
 }  // namespace
 
-ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name)
+ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name, const AnsiCodepage &codepage)
 {
+    NameClashes clashes(codepage);
     if (bytes.size() >= 0x80000000u)
         Refuse("%s: 2 GiB or more; the installer's offsets are signed 32-bit values", name.c_str());
     const Reader reader{bytes, name};
@@ -184,6 +221,12 @@ ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name)
         member.central_extra = WithoutZip64Blocks(variable + name_bytes, extra_bytes);
         member.comment.assign(variable + name_bytes + extra_bytes, variable + name_bytes + extra_bytes + comment_bytes);
         CheckMember(reader, member, ReadLe16(central + CH_DISK_START), stated_local_offset);
+        std::string fault = MemberNameFault(member.name, codepage);
+        if (fault.empty())
+            fault = clashes.Add(member.name);
+        if (!fault.empty())
+            Refuse("%s: member \"%s\": %s; the installer could not extract it as it is named", name.c_str(),
+                   FromAnsi(member.name, codepage.Name()).c_str(), fault.c_str());
         at += CENTRAL_HEADER_BYTES + size_t(name_bytes) + extra_bytes + comment_bytes;
 
         const int64_t local_offset = int64_t(stated_local_offset) + shift;
@@ -200,7 +243,9 @@ ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name)
         const uint8_t *local_extra = reader.At(local_extra_offset, local_extra_bytes, "a local header");
         member.local_extra = WithoutZip64Blocks(local_extra, local_extra_bytes);
         member.data_offset = size_t(local_extra_offset + local_extra_bytes);
-        reader.At(member.data_offset, member.compressed_bytes, "member data");
+        const uint8_t *data = reader.At(member.data_offset, member.compressed_bytes, "member data");
+        if (member.method == ZIP_METHOD_LZMA && !(member.flags & ZIP_FLAG_ENCRYPTED))
+            CheckLzmaHeader(reader, member, data);
 
         if (!(member.flags & ZIP_FLAG_ENCRYPTED))
             member.flags &= static_cast<uint16_t>(~ZIP_FLAG_DESCRIPTOR);
@@ -208,12 +253,38 @@ ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name)
         local_offsets.push_back(size_t(local_offset));
     }
 
+    // A writer without Zip64 that went past 65535 members counts them modulo
+    // 65536 or stops at 0xFFFF: the headers beyond the count would be lost.
+    if (at + ZIP_SIGNATURE_BYTES <= end_offset && IsZipSignature(bytes.data() + at, ZIP_CENTRAL_HEADER_TAIL))
+        Refuse("%s: the central directory holds more members than the %u its end record counts: over the %zu a "
+               "zip archive holds without Zip64",
+               name.c_str(), entry_count, ZIP_ENTRIES_MAX);
+
     // Local headers in file order, as the extractor meets them; the central
     // directory keeps its own order.
     std::vector<size_t> file_order(archive.members.size());
     std::iota(file_order.begin(), file_order.end(), size_t(0));
     std::stable_sort(file_order.begin(), file_order.end(),
                      [&](size_t a, size_t b) { return local_offsets[a] < local_offsets[b]; });
+    // Each member's local header and data end before the next member's
+    // header, and the last before the central directory: entries that share
+    // data (many directory entries on one member, a zip bomb's trick) would
+    // each become a copy of it in the installer.
+    for (size_t position = 0; position < file_order.size(); position++) {
+        const ZipMember &member = archive.members[file_order[position]];
+        const uint64_t data_end = uint64_t(member.data_offset) + member.compressed_bytes;
+        const bool last = position + 1 == file_order.size();
+        const uint64_t next = last ? central_offset : local_offsets[file_order[position + 1]];
+        if (data_end > next)
+            Refuse("%s: member \"%s\" (its header at 0x%zX, its data up to 0x%llX) overlaps %s at 0x%llX: members "
+                   "whose data overlap",
+                   name.c_str(), member.name.c_str(), local_offsets[file_order[position]],
+                   static_cast<unsigned long long>(data_end),
+                   last ? "the central directory"
+                        : ("member \"" + archive.members[file_order[position + 1]].name + "\"").c_str(),
+                   static_cast<unsigned long long>(next));
+    }
+
     std::vector<ZipMember> sorted;
     archive.central_order.resize(file_order.size());
     for (size_t position = 0; position < file_order.size(); position++) {

@@ -7,9 +7,11 @@
 // local header and copied as it is; nothing is recompressed or decrypted.
 //
 // What the stub cannot extract is refused here, with the member's name:
-// Zip64, spanned or split archives, methods other than stored, deflate and
-// Deflate64, strong encryption, empty names and names over ZIP_NAME_MAX_BYTES,
-// folder entries (names ending in a separator) that carry unpacked data.
+// Zip64, spanned or split archives, methods other than stored, deflate,
+// Deflate64 and LZMA (and LZMA headers the stub's decoder refuses), strong
+// encryption, names over ZIP_NAME_MAX_BYTES or that the name check refuses,
+// members whose data overlap, folder entries (names ending in a separator)
+// that carry unpacked data.
 //
 // Data descriptors: the stub reads only local headers and steps over exactly
 // 16 bytes after the data of a member with bit 3. Since every local header
@@ -20,11 +22,15 @@
 // member keeps bit 3 and gets a 16-byte descriptor of the standard form.
 #pragma once
 
+#include "ansi_codepage.h"
 #include "zip_archive.h"
 
 #include <string>
 #include <vector>
 
-// Takes the whole archive file; name is used in messages. Refuses (BuildError)
-// what it cannot honour, and anything not a zip archive.
-ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name);
+// Takes the whole archive file; name is used in messages, codepage is the
+// one the names are in as the stub will read them. Refuses (BuildError)
+// what it cannot honour, names the stub or Windows cannot take
+// (member_name_check.h), members whose data overlap, and anything not a zip
+// archive.
+ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name, const AnsiCodepage &codepage);

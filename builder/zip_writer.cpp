@@ -9,7 +9,6 @@
 namespace {
 
 constexpr uint64_t OFFSET_LIMIT = 0x80000000u;  // the stub seeks with signed 32-bit offsets
-constexpr size_t ENTRY_COUNT_MAX = 0xFFFF;
 
 // Appends count_bytes zero bytes and returns a pointer to them.
 uint8_t *Grow(std::vector<uint8_t> &out, size_t count_bytes)
@@ -99,15 +98,23 @@ void CheckOffset(uint64_t offset)
         Refuse("the installer would reach 2 GiB; offsets in it are signed 32-bit values");
 }
 
-}  // namespace
-
-std::vector<uint8_t> WriteZip(const ZipArchive &archive, uint32_t base, uint32_t end_alignment,
-                              ZipWriteLayout *layout)
+// The bytes WriteRecords() writes without padding.
+uint64_t RecordBytes(const ZipArchive &archive)
 {
-    if (archive.members.size() > ENTRY_COUNT_MAX)
-        Refuse("%zu members, over the %zu a zip archive holds without Zip64", archive.members.size(),
-               ENTRY_COUNT_MAX);
+    uint64_t total = END_RECORD_BYTES + archive.comment.size();
+    for (const ZipMember &member : archive.members) {
+        total += LOCAL_HEADER_BYTES + member.name.size() + member.local_extra.size() + member.compressed_bytes;
+        total += (member.flags & ZIP_FLAG_DESCRIPTOR) ? DATA_DESCRIPTOR_BYTES : 0;
+        total += CENTRAL_HEADER_BYTES + member.name.size() + member.central_extra.size() + member.comment.size();
+    }
+    return total;
+}
 
+// The archive's records at base with comment_padding_bytes of zeros after
+// its comment.
+std::vector<uint8_t> WriteRecords(const ZipArchive &archive, uint32_t base, uint32_t comment_padding_bytes,
+                                  ZipWriteLayout *layout)
+{
     std::vector<uint8_t> out;
     std::vector<uint32_t> local_offsets(archive.members.size());
     for (size_t index = 0; index < archive.members.size(); index++) {
@@ -134,17 +141,42 @@ std::vector<uint8_t> WriteZip(const ZipArchive &archive, uint32_t base, uint32_t
     const uint32_t central_bytes = base + static_cast<uint32_t>(out.size()) - central_offset;
 
     const uint32_t end_offset = base + static_cast<uint32_t>(out.size());
-    uint64_t unpadded_end = uint64_t(end_offset) + END_RECORD_BYTES + archive.comment.size();
-    uint64_t padded_end = (unpadded_end + end_alignment - 1) / end_alignment * end_alignment;
+    CheckOffset(uint64_t(end_offset) + END_RECORD_BYTES + archive.comment.size() + comment_padding_bytes);
+    WriteEndRecord(out, static_cast<uint16_t>(archive.members.size()), stated_central_offset, central_bytes,
+                   archive.comment, comment_padding_bytes);
+    *layout = ZipWriteLayout{base, central_offset, end_offset, comment_padding_bytes, 0};
+    return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> WriteZip(const ZipArchive &archive, uint32_t base, uint32_t end_alignment,
+                              ZipWriteLayout *layout)
+{
+    if (archive.members.size() > ZIP_ENTRIES_MAX)
+        Refuse("%zu members, over the %zu a zip archive holds without Zip64", archive.members.size(),
+               ZIP_ENTRIES_MAX);
+    if (archive.comment.size() > ZIP_COMMENT_MAX_BYTES)
+        Refuse("an archive comment of %zu bytes, over the %zu a zip end record holds", archive.comment.size(),
+               ZIP_COMMENT_MAX_BYTES);
+
+    ZipWriteLayout written;
+    const uint64_t unpadded_end = uint64_t(base) + RecordBytes(archive);
+    const uint64_t padded_end = (unpadded_end + end_alignment - 1) / end_alignment * end_alignment;
     CheckOffset(padded_end);
     const uint32_t padding_bytes = static_cast<uint32_t>(padded_end - unpadded_end);
-    if (archive.comment.size() + padding_bytes > ZIP_COMMENT_MAX_BYTES)
-        Refuse("the archive comment (%zu bytes) leaves no room for the %u bytes of section padding",
-               archive.comment.size(), padding_bytes);
-    WriteEndRecord(out, static_cast<uint16_t>(archive.members.size()), stated_central_offset, central_bytes,
-                   archive.comment, padding_bytes);
-
+    std::vector<uint8_t> out;
+    if (archive.comment.size() + padding_bytes <= ZIP_COMMENT_MAX_BYTES) {
+        out = WriteRecords(archive, base, padding_bytes, &written);
+    } else {
+        // The comment is (nearly) as long as the format allows: the zeros go
+        // in front of the archive instead, every offset moved past them.
+        std::vector<uint8_t> records = WriteRecords(archive, base + padding_bytes, 0, &written);
+        out.assign(padding_bytes, 0);
+        out.insert(out.end(), records.begin(), records.end());
+        written.lead_padding_bytes = padding_bytes;
+    }
     if (layout)
-        *layout = ZipWriteLayout{base, central_offset, end_offset, padding_bytes};
+        *layout = written;
     return out;
 }

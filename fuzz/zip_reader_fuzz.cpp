@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ansi_codepage.h"
 #include "build_error.h"
+#include "text_encoding.h"
 #include "zip_reader.h"
 #include "zip_writer.h"
 
@@ -27,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     ZipArchive archive;
     try {
-        archive = ReadZipArchive(std::vector<uint8_t>(data, data + size), "fuzz.zip");
+        archive = ReadZipArchive(std::vector<uint8_t>(data, data + size), "fuzz.zip", AnsiCodepageOf(DEFAULT_CODEPAGE));
     } catch (const BuildError &) {
         return 0;
     }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builder benchmark: the installer's size for a corpus of real files next to
-# Info-ZIP's "zip -9" and 7-Zip's "-tzip -mx9" archives of the same files,
-# and the time each took. Prints figures; it is not a test.
+# Builder benchmark: the installer's size for a corpus of real files, with
+# --method deflate, lzma and best, next to Info-ZIP's "zip -9" and 7-Zip's
+# "-tzip -mx9" (deflate) and "-tzip -mm=LZMA -mx9" archives of the same
+# files, and the time each took. Prints figures; it is not a test.
 #   bench-builder.sh NATIVE_DIR
 # The corpus (scripts/make-builder-corpus.py: about 64 MB in thousands of
 # files from /usr/share/doc, /usr/include and /usr/lib) is made once under
@@ -14,7 +15,8 @@ corpus=$root/build/builder-corpus
 work=$root/build/builder-bench
 tvsfx=$native_dir/builder/tvsfx
 
-if [ ! -f "$corpus.manifest" ]; then
+# Made again when the script that makes it has changed since.
+if [ ! -f "$corpus.manifest" ] || [ "$root/scripts/make-builder-corpus.py" -nt "$corpus.manifest" ]; then
     echo "== building the builder corpus in $corpus"
     python3 "$root/scripts/make-builder-corpus.py" "$corpus"
 fi
@@ -33,16 +35,24 @@ timed() {
 }
 
 tvsfx_time=$(timed "$tvsfx" build --quiet --out "$work/setup.exe" --from-dir "$corpus")
+lzma_time=$(timed "$tvsfx" build --quiet --out "$work/setup-lzma.exe" --from-dir "$corpus" --method lzma)
+best_time=$(timed "$tvsfx" build --quiet --out "$work/setup-best.exe" --from-dir "$corpus" --method best)
 zip_time=$(timed sh -c "cd '$corpus' && zip -q -r -9 '$work/zip9.zip' .")
 sevenzip_time=$(timed sh -c "cd '$corpus' && 7z a -tzip -mx9 '$work/7z-mx9.zip' .")
-"$tvsfx" verify --quiet "$work/setup.exe"
+sevenzip_lzma_time=$(timed sh -c "cd '$corpus' && 7z a -tzip -mm=LZMA -mx9 '$work/7z-lzma-mx9.zip' .")
+for installer in setup setup-lzma setup-best; do
+    "$tvsfx" verify --quiet "$work/$installer.exe"
+done
 
 size() { stat -c %s "$1"; }
 echo "== builder: $files files, $bytes bytes ($(nproc) cores)"
 printf '%-32s %12s %9s %8s %8s\n' "" "bytes" "vs input" "wall s" "CPU s"
 for row in "tvsfx build (installer):$work/setup.exe:$tvsfx_time" \
+           "tvsfx --method lzma:$work/setup-lzma.exe:$lzma_time" \
+           "tvsfx --method best:$work/setup-best.exe:$best_time" \
            "zip -9 (archive):$work/zip9.zip:$zip_time" \
-           "7z -tzip -mx9 (archive):$work/7z-mx9.zip:$sevenzip_time"; do
+           "7z -tzip -mx9 (archive):$work/7z-mx9.zip:$sevenzip_time" \
+           "7z -tzip -mm=LZMA -mx9 (archive):$work/7z-lzma-mx9.zip:$sevenzip_lzma_time"; do
     IFS=: read -r label file wall cpu <<<"$row"
     printf '%-32s %12d %8.2f%% %8.2f %8.2f\n' "$label" "$(size "$file")" \
         "$(awk "BEGIN { print 100 * $(size "$file") / $bytes }")" "$wall" "$cpu"
@@ -54,3 +64,7 @@ for other in zip9.zip 7z-mx9.zip; do
     printf 'tvsfx vs %-10s %+d bytes (%+.2f%%)\n' "${other%.zip}:" $((ours - theirs)) \
         "$(awk "BEGIN { print 100 * ($ours - $theirs) / $theirs }")"
 done
+best=$(size "$work/setup-best.exe")
+theirs=$(size "$work/7z-lzma-mx9.zip")
+printf 'tvsfx --method best vs 7z-lzma-mx9: %+d bytes (%+.2f%%)\n' $((best - theirs)) \
+    "$(awk "BEGIN { print 100 * ($best - $theirs) / $theirs }")"

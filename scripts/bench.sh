@@ -2,8 +2,9 @@
 # Decoder benchmark: builds the corpus once (bench/make_corpus.py, from files
 # on this machine, under build/), then runs inflate_bench as the i686 Windows
 # build under Wine (the x86-64 one where this machine runs no 32-bit
-# programs) and natively. Prints figures; it is not a test. The last line is
-# the native "inflate vs zlib: X.XXx".
+# programs) and natively, then lzma_bench natively (liblzma has no MinGW
+# build to compare with), whose last line is "lzma vs liblzma: X.XXx".
+# Prints figures; it is not a test.
 #   bench.sh NATIVE_DIR WIN32_DIR WIN64_DIR [REPETITIONS]
 set -euo pipefail
 
@@ -38,4 +39,8 @@ fi
 echo "== native build"
 "$native_dir/bench/inflate_bench" "$corpus" "$repetitions"
 
+echo "== LZMA: our decoder against liblzma, natively (members as --method lzma writes them)"
+"$native_dir/bench/lzma_bench" "$corpus" "$repetitions"
+
 bash "$root/scripts/bench-builder.sh" "$native_dir"
+bash "$root/scripts/bench-readers.sh" "$native_dir"

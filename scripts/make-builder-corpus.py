@@ -6,7 +6,10 @@ machine always gives the same tree.
     make-builder-corpus.py OUTDIR
 
 Three parts, each filled in sorted path order up to its budget, skipping
-links and files over 8 MB: text documentation (/usr/share/doc: changelogs,
+links, files over 8 MB and paths an installer could not extract on Windows
+(a character Windows refuses, a part ending in a dot or a blank, a device
+name, a path that is another one's when case is ignored, as in the kernel
+headers xt_MARK.h and xt_mark.h): text documentation (/usr/share/doc: changelogs,
 copyright files, some already gzip-compressed), source headers
 (/usr/include) and shared libraries (/usr/lib/x86_64-linux-gnu/*.so*).
 About 64 MB in several thousand files; a different machine with other
@@ -23,6 +26,16 @@ PARTS = [
     ("lib", "/usr/lib/x86_64-linux-gnu", 16 << 20, lambda name: ".so" in name),
 ]
 FILE_LIMIT = 8 << 20
+DEVICE_NAMES = {"con", "prn", "aux", "nul", "conin$", "conout$"} | {f"{d}{n}" for d in ("com", "lpt") for n in range(10)}
+
+
+def extractable_on_windows(relative):
+    for part in relative.split("/"):
+        if any(c in '<>:"|?*\\' or ord(c) < 0x20 for c in part) or part.endswith((".", " ")):
+            return False
+        if part.split(".")[0].rstrip(" ").lower() in DEVICE_NAMES:
+            return False
+    return True
 
 
 def files_in(root, wanted):
@@ -42,11 +55,17 @@ def main():
     if os.path.exists(out):
         shutil.rmtree(out)
     manifest = []
+    taken_files, taken_folders = set(), set()  # lower-cased: Windows compares names without case
     for label, root, budget, wanted in PARTS:
         used = 0
         for path in files_in(root, wanted):
             size = os.path.getsize(path)
             if size > FILE_LIMIT or used + size > budget:
+                continue
+            relative = label + "/" + os.path.relpath(path, root)
+            folders = {"/".join(relative.split("/")[:n]).lower() for n in range(1, relative.count("/") + 1)}
+            if (not extractable_on_windows(relative) or relative.lower() in taken_files
+                    or relative.lower() in taken_folders or folders & taken_files):
                 continue
             target = os.path.join(out, label, os.path.relpath(path, root))
             os.makedirs(os.path.dirname(target), exist_ok=True)
@@ -55,6 +74,8 @@ def main():
             except OSError:
                 continue
             os.utime(target, (1700000000, 1700000000))
+            taken_files.add(relative.lower())
+            taken_folders |= folders
             used += size
             manifest.append(f"{size} {label}/{os.path.relpath(path, root)}")
     with open(out + ".manifest", "w") as listing:

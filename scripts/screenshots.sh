@@ -2,7 +2,8 @@
 # make screenshots: runs installers under Xvfb with Wine's X11 driver (the
 # tests' null driver paints nothing) and writes PNGs of the main dialog, the
 # meter part way (held by the cancel question), the password dialog and an
-# error box, for a person to look at:
+# error box, for a person to look at, and the main dialog of an installer
+# with the author's icon, declared DPI-aware, at 150 % and 200 %:
 #   screenshots.sh NATIVE_DIR WIN32_DIR WIN64_DIR
 # The PNGs land in NATIVE_DIR/screenshots/.
 set -euo pipefail
@@ -21,7 +22,7 @@ bash "$root/tests/win32/install_flow/make_installers.sh" "$native_dir/builder/tv
     "$windows_dir/tests/win32/fake_setup.exe"
 
 display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
 sleep 1
@@ -31,6 +32,23 @@ rc=0
 DISPLAY=$display TALVOK_WINE_GRAPHICS=x11 bash "$root/scripts/wine-run.sh" --arch $wine_arch \
     --prefix "$windows_dir/wineprefix-x11" "$windows_dir/tools/uiauto/screenshots.exe" \
     "$(windows_path "$installers")" "$(windows_path "$out")" || rc=$?
+# 150 % and 200 %: Wine's LogPixels set in a prefix per DPI, and res-all.exe
+# (its own icon, --dpi-aware) in run.exe's place.
+for dpi in 144 192; do
+    scaled=$out/dpi-$dpi
+    mkdir -p "$scaled/installers"
+    cp "$installers"/*.exe "$scaled/installers/"
+    cp "$installers/res-all.exe" "$scaled/installers/run.exe"
+    scaled_wine() {
+        DISPLAY=$display TALVOK_WINE_GRAPHICS=x11 bash "$root/scripts/wine-run.sh" --arch $wine_arch \
+            --prefix "$windows_dir/wineprefix-x11-$dpi" "$@"
+    }
+    scaled_wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null || rc=$?
+    scaled_wine "$windows_dir/tools/uiauto/screenshots.exe" "$(windows_path "$scaled/installers")" \
+        "$(windows_path "$scaled")" || rc=$?
+    mv "$scaled/main-dialog.bmp" "$out/main-dialog-$((dpi * 100 / 96)).bmp" || rc=1
+    rm -rf "$scaled"
+done
 python3 "$root/scripts/bmp_to_png.py" "$out"/*.bmp
 rm -f "$out"/*.bmp
 exit $rc

@@ -1,11 +1,14 @@
-// Stand-ins for what the stub's record and header code calls outside itself
-// (see stub_stand_ins.h). Windows calls keep the semantics the code relies
-// on: _lread returns fewer bytes at the end of the file, _llseek refuses a
-// position before the start (HFILE_ERROR, position kept) and allows one past
-// the end. The Parts not under test (output paths, extraction of a member,
-// the password) are reduced to what the walk needs of them: extraction
-// reads the member's data as the member input would, a signed budget of
-// CompressedBytes, and reports a short read.
+// Stand-ins for what the stub's record, header and output-path code calls
+// outside itself (see stub_stand_ins.h). Windows calls keep the semantics
+// the code relies on: _lread returns fewer bytes at the end of the file,
+// _llseek refuses a position before the start (HFILE_ERROR, position kept)
+// and allows one past the end; the folder calls work on a small file system
+// in memory, CharNextA on the code page the fuzz target chose. Every folder
+// created and every file written must lie under TargetFolder, with no
+// component that climbs out or names a device: the stand-ins abort
+// otherwise. Only the extraction of a member's data is reduced: it reads the
+// data through the real member input and stops early, as a deflate stream
+// with bytes after its final block does.
 #include "stub_stand_ins.h"
 
 #include <windows.h>
@@ -14,7 +17,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
+#include <string>
 
 #include "archive/disk_volume.h"
 #include "archive/member_header.h"
@@ -22,6 +27,9 @@
 #include "archive/read_error_codes.h"
 #include "extract/crypt/member_input.h"
 #include "extract/extract_member.h"
+#include "extract/inflate/stream_buffers.h"
+#include "extract/output_writer.h"
+#include "startup/abort.h"
 #include "startup/error_abort.h"
 #include "startup/internal_error.h"
 #include "startup/message_table.h"
@@ -39,7 +47,65 @@ std::set<void *> local_blocks;
 
 [[noreturn]] void EndRun(StubOutcome outcome) { std::longjmp(run_end, static_cast<int>(outcome) + 1); }
 
+void Require(bool condition, const char *what, const char *path)
+{
+    if (!condition) {
+        std::fprintf(stderr, "stub stand-ins: %s: \"%s\"\n", what, path);
+        std::abort();
+    }
+}
+
+// The file system: every folder and file the run may find, by full path
+// (true for a folder).
+std::map<std::string, bool> entries;
+
+bool IsLead(unsigned char byte)
+{
+    return DoubleByteCodePage && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+}
+
+// Windows opens these as devices in every folder, whatever extension and
+// blanks follow: checked here on their own, not with the stub's check.
+bool NamesADevice(const std::string &component)
+{
+    std::string base = component.substr(0, component.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (char &c : base)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
+        return true;
+    const unsigned char number = base.size() == 4 ? static_cast<unsigned char>(base[3]) : 0;
+    return (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base.size() == 4 &&
+           ((number >= '0' && number <= '9') || number == 0xB9 || number == 0xB2 || number == 0xB3);
+}
+
+// path must be TargetFolder, a separator and components none of which is
+// "..", holds a colon or names a device.
+void RequireUnderTarget(const char *path)
+{
+    const size_t target_bytes = std::strlen(TargetFolder);
+    Require(std::strncmp(path, TargetFolder, target_bytes) == 0 && path[target_bytes] == '\\',
+            "a path outside the target folder", path);
+    const char *component = path + target_bytes + 1;
+    for (const char *p = component;; p = CharNextA(p)) {
+        if (*p && *p != '\\' && *p != '/')
+            continue;
+        const std::string name(component, static_cast<size_t>(p - component));
+        Require(name != "..", "a path that climbs out", path);
+        Require(name.find(':') == std::string::npos, "a drive or stream in a path", path);
+        Require(!NamesADevice(name), "a device in a path", path);
+        if (!*p)
+            return;
+        component = p + 1;
+    }
+}
+
 }  // namespace
+
+bool DoubleByteCodePage;
+int OverwriteAnswer;
 
 HFILE ArchiveFile = 3;
 
@@ -108,6 +174,73 @@ LONG _llseek(HFILE, LONG offset, int origin)
 
 int lstrlenA(LPCSTR text) { return text ? static_cast<int>(std::strlen(text)) : 0; }
 
+// Code page 932's lead bytes when DoubleByteCodePage is set, none otherwise.
+LPSTR CharNextA(LPCSTR text)
+{
+    if (!*text)
+        return const_cast<LPSTR>(text);
+    return const_cast<LPSTR>(IsLead(static_cast<unsigned char>(*text)) && text[1] ? text + 2 : text + 1);
+}
+int _ismbblead(unsigned int byte) { return IsLead(static_cast<unsigned char>(byte)); }
+
+void ResetFileSystem(const char *target_folder)
+{
+    std::strcpy(TargetFolder, target_folder);
+    entries.clear();
+    // The target and every folder above it exist.
+    for (size_t i = 0; TargetFolder[i]; i++)
+        if (TargetFolder[i] == '\\')
+            entries[std::string(TargetFolder, i)] = true;
+    entries[TargetFolder] = true;
+}
+
+// A path that ends in a separator finds nothing, as on Windows.
+HANDLE FindFirstFileA(LPCSTR path, WIN32_FIND_DATAA *found)
+{
+    const auto entry = entries.find(path);
+    if (entry == entries.end())
+        return INVALID_HANDLE_VALUE;
+    found->dwFileAttributes = entry->second ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(1));
+}
+BOOL FindClose(HANDLE) { return 1; }
+
+// Fails, as Windows does, where something of that name exists or the
+// folder above it does not; one trailing separator names the same folder.
+BOOL CreateDirectoryA(LPCSTR path, void *)
+{
+    RequireUnderTarget(path);
+    const char *last = nullptr, *last_separator = nullptr;
+    for (const char *p = path; *p; p = CharNextA(p)) {
+        last = p;
+        if (*p == '\\' || *p == '/')
+            last_separator = p;
+    }
+    std::string folder = path;
+    if (last && last == last_separator) {
+        folder.pop_back();
+        last_separator = nullptr;
+        for (const char *p = path; p < last; p = CharNextA(p))
+            if (*p == '\\' || *p == '/')
+                last_separator = p;
+    }
+    if (entries.count(folder) || !last_separator ||
+        !entries.count(std::string(path, static_cast<size_t>(last_separator - path))))
+        return 0;
+    entries[folder] = true;
+    return 1;
+}
+UINT GetDriveTypeA(LPCSTR root) { return root[0] == 'C' ? DRIVE_FIXED : DRIVE_NO_ROOT_DIR; }
+int MessageBoxA(HWND, LPCSTR, LPCSTR, UINT) { return OverwriteAnswer; }
+
+// Reached through path_helpers.cpp, never called by the code under test.
+DWORD GetEnvironmentVariableA(LPCSTR, LPSTR, DWORD) { return 0; }
+BOOL SetFileAttributesA(LPCSTR, DWORD) { return 0; }
+BOOL DeleteFileA(LPCSTR) { return 0; }
+BOOL DosDateTimeToFileTime(WORD, WORD, FILETIME *) { return 0; }
+BOOL LocalFileTimeToFileTime(const FILETIME *, FILETIME *) { return 0; }
+BOOL SetFileTime(HANDLE, const FILETIME *, const FILETIME *, const FILETIME *) { return 0; }
+
 HLOCAL LocalAlloc(UINT, size_t size_bytes)
 {
     void *block = std::calloc(1, size_bytes ? size_bytes : 1);
@@ -155,29 +288,27 @@ void ErrorAbortFormatted(int, int, const char *, ...) { EndRun(StubOutcome::Erro
 void ReportReadError(int) { EndRun(StubOutcome::ReadError); }
 void HeaderCorruptAbort() { EndRun(StubOutcome::HeaderCorrupt); }
 void InternalError(const char *, int) { EndRun(StubOutcome::InternalError); }
+void AbortRun(int) { EndRun(StubOutcome::Cancelled); }
 const char *Message(StringId) { return "message"; }
 
-//---------------------------------------------------------------- Parts not under test
+//---------------------------------------------------------------- what extraction needs
 
-bool IsUnsafeMemberName(const char *name) { return std::strstr(name, "..") != nullptr; }
-void BuildOutputPath() {}
-void CreateFolders() {}
-// The answer to the overwrite question (No steps over the member), chosen
-// by the fuzz target.
-OverwriteDecision OverwriteAnswer = OverwriteDecision::Extract;
-OverwriteDecision DecideOverwrite() { return OverwriteAnswer; }
-void AcceptMemberPassword() {}
+int MeterInUse;
+void UpdateMeter() {}
 
+// The output file is created where the path says (failing on a folder of
+// that name, as _lcreat does), then the data is read through the member
+// input up to its first 0xFF byte, where a decoder that met its final block
+// would stop; the walk must step over the rest.
 uint32_t ExtractMember()
 {
-    // The member input reads a signed budget: 2 GiB or more reads nothing.
-    int64_t budget = static_cast<int32_t>(CurrentMember.CompressedBytes);
-    uint8_t chunk[0x7000];
-    while (budget > 0) {
-        const UINT want = budget < static_cast<int64_t>(sizeof chunk) ? static_cast<UINT>(budget) : sizeof chunk;
-        if (_lread(ArchiveFile, chunk, want) != want)
-            ReportReadError(READ_ERROR_MEMBER_DATA);
-        budget -= want;
+    RequireUnderTarget(MemberPath);
+    const auto entry = entries.find(MemberPath);
+    if (entry != entries.end() && entry->second)
+        ErrorAbort("a folder stands where the file goes");
+    entries[MemberPath] = false;
+    uint8_t byte = 0;
+    while (byte != 0xFF && NextInputByte(byte) != 0) {
     }
     return 0;
 }

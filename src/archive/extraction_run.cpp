@@ -12,6 +12,7 @@
 #include "extract/crypt/member_input.h"
 #include "extract/extract_member.h"
 #include "extract/inflate/stream_buffers.h"
+#include "extract/lzma/lzma_decoder.h"
 #include "extract/output_writer.h"
 #include "portable/parameter_block.h"
 #include "startup/abort.h"
@@ -40,6 +41,7 @@ int ExtractionRun()
     RunActive = 1;
     if (SAVE_ABORT_CONTEXT(run)) {
         CloseOutputFile();
+        ReleaseLzmaBuffers();  // a member abandoned inside its stream
         result = AbortCode;
     } else {
         SetCursor(BusyCursor);

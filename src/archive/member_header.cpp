@@ -100,11 +100,14 @@ static void ReadLocalFixed(uint8_t *fixed)
     ReadFixed(fixed, LOCAL_FIXED_BYTES, READ_ERROR_LOCAL_HEADER_NEXT_DISK);
 }
 
-// Steps over the current member's data, from disk to disk on a spanned archive.
+// Steps over what the member input has not read of the current member's
+// data: all of it for a member not extracted, what follows the end of a
+// deflate stream for one that was. From disk to disk on a spanned archive.
 static void SkipMemberData()
 {
+    DropBufferedInput();
     if (!SpannedFlag) {
-        SkipBytes(static_cast<LONG>(CurrentMember.CompressedBytes));
+        SkipBytes(InputRemaining);
         return;
     }
     while (SkipSpannedData() != 0) {
@@ -117,10 +120,12 @@ static void CopyNameToOutputPath()
         InternalError("sfxhead", PLACE_OUTPUT_PATH);
 }
 
+// A directory entry makes its folders whatever its method: only file data
+// is ever decoded.
 static void ProcessDirectoryEntry()
 {
     CopyNameToOutputPath();
-    CreateFolders();
+    CreateFolders(MemberKind::Directory);
     // An empty directory entry may still carry an empty deflate stream.
     if (CurrentMember.UncompressedBytes == 0 && static_cast<int32_t>(CurrentMember.CompressedBytes) > 0)
         SkipBytes(static_cast<LONG>(CurrentMember.CompressedBytes));
@@ -128,9 +133,13 @@ static void ProcessDirectoryEntry()
 
 static void ProcessFileEntry()
 {
+    // AES members carry their real method in an extra field this program
+    // does not read: refused rather than copied out as ciphertext.
+    if (CurrentMember.Method == METHOD_AES)
+        ErrorAbort(Message(MSG_UNSUPPORTED_METHOD));
     CopyNameToOutputPath();
     BuildOutputPath();
-    CreateFolders();
+    CreateFolders(MemberKind::File);
     if (DecideOverwrite() == OverwriteDecision::StepOver) {
         SkipMemberData();
         return;
@@ -138,6 +147,10 @@ static void ProcessFileEntry()
     if (CurrentMember.Flags & ZIP_FLAG_ENCRYPTED)
         AcceptMemberPassword();
     ExtractMember();
+    // A deflate stream may end before the member's data does: the next
+    // record begins where the compressed size says, not where the decoder
+    // stopped.
+    SkipMemberData();
 }
 
 void ProcessMember()
@@ -148,17 +161,12 @@ void ProcessMember()
     ReadName(CurrentMember.NameBytes);
     SkipBytes(CurrentMember.ExtraBytes);
 
-    // AES members carry their real method in an extra field this program
-    // does not read: refused rather than copied out as ciphertext.
-    if (CurrentMember.Method == METHOD_AES)
-        ErrorAbort(Message(MSG_UNSUPPORTED_METHOD));
     // Names that would write outside the target folder are refused before
     // anything is created for them.
-    if (IsUnsafeMemberName(MemberPath))
+    if (IsUnsafeMemberName(MemberPath, CurrentMember.NameBytes))
         ErrorAbortFormatted(PLACE_NAME_TEXT, PLACE_NAME_FULL, Message(MSG_CANNOT_CREATE_FILE), MemberPath);
 
-    const char *last = CurrentMember.NameBytes ? MemberPath + CurrentMember.NameBytes - 1 : MemberPath;
-    if (CurrentMember.NameBytes && (*last == '/' || *last == '\\'))
+    if (ClassifyMember(MemberPath) == MemberKind::Directory)
         ProcessDirectoryEntry();
     else
         ProcessFileEntry();

@@ -11,8 +11,8 @@
 // The current member, rebuilt from each local header.
 struct CurrentMemberFields {
     uint8_t VersionLow, VersionHigh;
-    uint16_t Flags;             // bit 0 encrypted, bit 3 a data descriptor follows
-    uint16_t Method;            // 0 stored, 8 deflate, 9 Deflate64
+    uint16_t Flags;             // bit 0 encrypted, bit 1 LZMA end marker, bit 3 a data descriptor follows
+    uint16_t Method;            // 0 stored, 8 deflate, 9 Deflate64, 14 LZMA
     uint16_t Time, Date;        // DOS format, local time
     uint32_t Crc;
     uint32_t CompressedBytes;   // data bytes, encryption header included

@@ -23,9 +23,55 @@ int OverwriteWithoutAsking = 1;
 
 constexpr size_t WORKING_PATH_BYTES = 517;
 constexpr size_t OVERWRITE_QUESTION_BYTES = 320;
+constexpr unsigned char MIN_TRAIL_BYTE = 0x40;  // code pages 932, 936, 949 and 950 alike
 
-bool IsUnsafeMemberName(const char *name)
+// Device names, upper case, one after another with their NULs; the
+// numbered ones take a digit after them.
+constexpr char DEVICE_NAMES[] = "CON\0PRN\0AUX\0NUL\0CONIN$\0CONOUT$";
+constexpr char NUMBERED_DEVICE_NAMES[] = "COM\0LPT";
+constexpr size_t DEVICE_NAME_MAX_BYTES = 7;  // CONOUT$
+
+static bool IsListed(const char *names, size_t names_bytes, const char *upper)
 {
+    for (const char *name = names; name < names + names_bytes; name += lstrlenA(name) + 1)
+        if (!CompareBytes(name, upper, static_cast<size_t>(lstrlenA(name)) + 1))
+            return true;
+    return false;
+}
+
+bool IsDeviceName(const char *component, const char *end)
+{
+    // The device part ends at the first dot; blanks before it do not count.
+    // Bytes, not characters: no byte of a device name is a lead or trail
+    // byte, and a dot or blank is never a trail byte that IsUnsafeMemberName
+    // lets through.
+    const char *base_end = component;
+    while (base_end < end && *base_end != '.')
+        base_end++;
+    while (base_end > component && base_end[-1] == ' ')
+        base_end--;
+    const size_t base_bytes = static_cast<size_t>(base_end - component);
+    if (base_bytes > DEVICE_NAME_MAX_BYTES)
+        return false;
+    char upper[DEVICE_NAME_MAX_BYTES + 1] = {};
+    for (size_t i = 0; i < base_bytes; i++)
+        upper[i] = component[i] >= 'a' && component[i] <= 'z' ? static_cast<char>(component[i] - 'a' + 'A')
+                                                              : component[i];
+    if (base_bytes != 4)
+        return IsListed(DEVICE_NAMES, sizeof DEVICE_NAMES, upper);
+    // 0xB9, 0xB2, 0xB3: superscript one, two and three in code page 1252.
+    const unsigned char number = static_cast<unsigned char>(upper[3]);
+    upper[3] = '\0';
+    return ((number >= '0' && number <= '9') || number == 0xB9 || number == 0xB2 || number == 0xB3) &&
+           IsListed(NUMBERED_DEVICE_NAMES, sizeof NUMBERED_DEVICE_NAMES, upper);
+}
+
+bool IsUnsafeMemberName(const char *name, size_t name_bytes)
+{
+    // A NUL among the stored bytes would cut the name that is checked here
+    // short of the one the member was stored under.
+    if (static_cast<size_t>(lstrlenA(name)) != name_bytes)
+        return true;
     if (IsPathSeparator(name[0]) && IsPathSeparator(name[1]))
         return true;  // \\server\share or //server/share
     const char *component = IsPathSeparator(name[0]) ? name + 1 : name;
@@ -34,14 +80,27 @@ bool IsUnsafeMemberName(const char *name)
     for (const char *p = component;; p = CharNextA(p)) {
         if (*p == ':')
             return true;  // a drive, or an alternate data stream
+        // No double-byte code page has a trail byte under 0x40: whether the
+        // system takes such a pair as one character or lets its second byte
+        // (a "/", a ":", a dot) stand alone is nothing to build on.
+        if (IsDoubleByteAt(p) && static_cast<unsigned char>(p[1]) < MIN_TRAIL_BYTE)
+            return true;
         if (*p == '\0' || IsPathSeparator(*p)) {
             if (p - component == 2 && component[0] == '.' && component[1] == '.')
+                return true;
+            if (IsDeviceName(component, p))
                 return true;
             if (*p == '\0')
                 return false;
             component = p + 1;
         }
     }
+}
+
+MemberKind ClassifyMember(const char *name)
+{
+    const char *last = LastChar(name);
+    return last && IsPathSeparator(*last) ? MemberKind::Directory : MemberKind::File;
 }
 
 // TargetFolder with a trailing separator unless it is empty, into working.
@@ -117,16 +176,19 @@ static size_t KnownBytes(const char *path)
     return same;
 }
 
-void CreateFolders()
+void CreateFolders(MemberKind kind)
 {
     char working[WORKING_PATH_BYTES];
-    const bool directory_entry = MemberPath[0] && IsPathSeparator(*LastChar(MemberPath));
-    if (directory_entry) {
+    if (kind == MemberKind::Directory) {
+        // One leading separator is dropped, as BuildOutputPath drops it from
+        // a file's name: kept, it would start the walk at the root of the
+        // drive (an empty TargetFolder) or put an empty component after it.
         StartFromTargetFolder(working);
-        if (lstrlenA(working) + lstrlenA(MemberPath) + 1 > OUTPUT_PATH_MAX_CHARS + 1)
+        const char *name = IsPathSeparator(MemberPath[0]) ? MemberPath + 1 : MemberPath;
+        if (lstrlenA(working) + lstrlenA(name) + 1 > OUTPUT_PATH_MAX_CHARS + 1)
             ErrorAbortFormatted(PLACE_FOLDER_ERROR_TEXT, PLACE_FOLDER_ERROR_FULL, Message(MSG_CANNOT_CREATE_FOLDER),
                                 MemberPath);
-        if (AppendString(working, WORKING_PATH_BYTES, MemberPath))
+        if (AppendString(working, WORKING_PATH_BYTES, name))
             InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);
     } else if (CopyString(working, WORKING_PATH_BYTES, MemberPath)) {
         InternalError("sfxhead", PLACE_TARGET_FOLDER_COPY);

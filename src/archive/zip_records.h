@@ -85,6 +85,8 @@ constexpr size_t ER_CENTRAL_OFFSET = 16;         // 4
 constexpr size_t ER_COMMENT_LENGTH = 20;         // 2
 static_assert(ER_COMMENT_LENGTH + 2 == END_RECORD_BYTES, "comment follows its length");
 constexpr size_t ZIP_COMMENT_MAX_BYTES = 0xFFFF;
+// The most members the end record's 16-bit counts hold (without Zip64).
+constexpr size_t ZIP_ENTRIES_MAX = 0xFFFF;
 
 // Zip64 end-of-directory locator, 20 bytes right before the end record.
 constexpr size_t ZIP64_END_LOCATOR_BYTES = 20;
@@ -95,6 +97,7 @@ constexpr size_t ZIP_NAME_MAX_BYTES = 260;
 
 // General-purpose flag bits.
 constexpr uint16_t ZIP_FLAG_ENCRYPTED = 1u << 0;          // traditional encryption
+constexpr uint16_t ZIP_FLAG_LZMA_END_MARKER = 1u << 1;    // method 14: the stream ends with its end marker
 constexpr uint16_t ZIP_FLAG_DESCRIPTOR = 1u << 3;         // a data descriptor follows the data
 constexpr uint16_t ZIP_FLAG_STRONG_ENCRYPTION = 1u << 6;  // not supported
 constexpr uint16_t ZIP_FLAG_UTF8 = 1u << 11;              // ignored: names are ANSI bytes
@@ -103,6 +106,7 @@ constexpr uint16_t ZIP_FLAG_UTF8 = 1u << 11;              // ignored: names are 
 constexpr uint16_t ZIP_METHOD_STORED = 0;
 constexpr uint16_t ZIP_METHOD_DEFLATE = 8;
 constexpr uint16_t ZIP_METHOD_DEFLATE64 = 9;
+constexpr uint16_t ZIP_METHOD_LZMA = 14;
 
 // Traditional encryption: 12 header bytes at the start of the member's data,
 // counted in its compressed size.

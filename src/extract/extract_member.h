@@ -14,14 +14,12 @@ extern char OutputPath[PATH_BUFFER_BYTES];  // the file being written (and named
 extern HFILE OutputFile;                    // open from creation to close; 0 otherwise
 
 // Extracts the current member (header read, path approved, password
-// accepted) into MemberPath. Consumes exactly InputRemaining bytes of the
-// archive. Returns the computed CRC-32; a mismatch ends the run with
+// accepted) into MemberPath. Consumes the member's data up to the end of
+// its stored copy or its deflate stream; a deflate stream may end before the
+// data does, and the caller steps over the rest. Returns the computed CRC-32; a mismatch ends the run with
 // StringId 40, the complete file closed with its time set.
 uint32_t ExtractMember();
 
 // Closes OutputFile if it is open; for the run's abort point.
 void CloseOutputFile();
 
-// A DOS date and time with every field clamped into range (seconds/2 to 29,
-// minutes to 59, hours to 23; day and month 0 to 1, month over 12 to 12).
-void ClampDosTime(WORD *dos_date, WORD *dos_time);

@@ -112,10 +112,26 @@ static bool IsUserInput(const MSG &message)
     }
 }
 
+bool ConfirmStopExtraction()
+{
+    // One question at a time: its box dispatches the Cancels that follow.
+    static bool asking;
+    if (asking)
+        return CancelFlag != 0;
+    asking = true;
+    const bool yes = ShowMessage(MainWindow, Message(MSG_CANCEL_QUESTION),
+                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+    asking = false;
+    return yes || CancelFlag;
+}
+
+// A handler that the dispatch reaches may stop the run too, through
+// CancelFlag: a Cancel command that is not user input, or the end of the
+// session (which a sent message brings inside PeekMessageA itself).
 bool PollCancel()
 {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (!CancelFlag && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         switch (message.message) {
         case WM_SETCURSOR:
         case WM_NCMOUSEMOVE:
@@ -131,12 +147,11 @@ bool PollCancel()
         }
         if (IsUserInput(message)) {
             if (MainWindow && (message.hwnd == MainWindow || GetParent(message.hwnd) == MainWindow))
-                return ShowMessage(MainWindow, Message(MSG_CANCEL_QUESTION),
-                                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+                return ConfirmStopExtraction();
             continue;
         }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    return false;
+    return CancelFlag != 0;
 }

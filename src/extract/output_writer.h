@@ -37,9 +37,15 @@ void UpdateMeter();
 void CheckWrite(UINT written_bytes);
 
 // Drains the message queue. User input addressed to the main dialog asks
-// whether to cancel; true when the user said yes. Other messages are
-// dispatched, mouse moves keep the busy cursor.
+// whether to cancel; true when the user said yes, or when CancelFlag is set
+// (before or by a dispatched message). Other messages are dispatched, mouse
+// moves keep the busy cursor.
 bool PollCancel();
+
+// Asks StringId 20, whether to stop the extraction; true on Yes, or when
+// CancelFlag was set while the box was up (the session ended). Asked again
+// while its box is up, it returns CancelFlag without a second box.
+bool ConfirmStopExtraction();
 
 // The percentage for bytes_written out of total_bytes, as the meter gets it;
 // total_bytes 0 gives 0 (no percentage can be had).

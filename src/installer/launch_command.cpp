@@ -1,11 +1,18 @@
 // The command runs from the temporary folder, which the main dialog has made
-// current: a relative command such as ".\SETUP" is found there.
+// current: a relative command such as ".\SETUP" is meant to be found there.
+// A relative command is looked for in TargetFolder first and launched by its
+// full path when it is there: the system's own search starts in the
+// installer's folder (a Downloads folder, say), where a file of the same
+// name may lie. Commands not in TargetFolder (cmd.exe, msiexec) are left to
+// the system's search.
 #include "installer/launch_command.h"
 
 #include <shellapi.h>
 
+#include "archive/output_path.h"
 #include "fixed_texts.h"
 #include "installer/command_job.h"
+#include "portable/message_buffers.h"
 #include "portable/parameter_block.h"
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
@@ -13,11 +20,11 @@
 #include "startup/message_box.h"
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
+#include "startup/path_helpers.h"
 #include "startup/run_state.h"
 #include "ui/main_dialog.h"
 #include "ui/pump_messages.h"
 
-constexpr size_t COMMAND_LINE_BYTES = 739;
 constexpr size_t WAIT_FILE_BYTES = 260;
 constexpr UINT_PTR POLL_TIMER = 70;
 constexpr UINT POLL_PERIOD_MS = 10000;
@@ -38,29 +45,83 @@ static void ReportSystemError(DWORD error)
         ShowMessage(MainWindow, fallback, MB_OK);
 }
 
+// True when the file (not a folder) at path exists.
+static bool IsFile(const char *path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The file in TargetFolder that name (length_bytes long, not terminated)
+// means when it is relative, with ".exe" added to a file name without an
+// extension as CreateProcessA adds it, into found (PATH_BUFFER_BYTES). False
+// when the name has a drive or starts at a root, or no such file is there.
+static bool FindInTargetFolder(const char *name, size_t length_bytes, char *found)
+{
+    char bare[PATH_BUFFER_BYTES];
+    if (length_bytes == 0 || length_bytes >= sizeof bare)
+        return false;
+    CopyBytes(bare, name, length_bytes);
+    bare[length_bytes] = '\0';
+    if (!TargetFolder[0] || IsPathSeparator(static_cast<unsigned char>(bare[0])) || *ScanToChar(bare, ':'))
+        return false;
+    // The numbered folder's name never ends in a separator.
+    if (CopyString(found, PATH_BUFFER_BYTES, TargetFolder) || AppendString(found, PATH_BUFFER_BYTES, "\\") ||
+        AppendString(found, PATH_BUFFER_BYTES, bare))
+        return false;
+    if (IsFile(found))
+        return true;
+    return !*ScanToChar(FileNamePart(bare), '.') && !AppendString(found, PATH_BUFFER_BYTES, ".exe") && IsFile(found);
+}
+
+// The program of a command in TargetFolder, as CreateProcessA reads a
+// command line: the text inside leading quotes, or else the first run up to
+// a blank, or to the end, that names a file there; with whole_only only the
+// whole command counts (the shell takes it as one file name).
+static bool FindProgramInTargetFolder(const char *command, bool whole_only, char *found)
+{
+    if (command[0] == '"') {
+        const char *end = ScanToChar(command + 1, '"');
+        return FindInTargetFolder(command + 1, static_cast<size_t>(end - command - 1), found);
+    }
+    for (size_t length = 0;; length++) {
+        const char at = command[length];
+        const bool blank = at == ' ' || at == '\t';
+        if ((at == '\0' || (blank && !whole_only)) && FindInTargetFolder(command, length, found))
+            return true;
+        if (at == '\0')
+            return false;
+    }
+}
+
 // The shell starts the command alone: its parameters are not passed.
 static UINT_PTR ShellLaunch(const char *command, HANDLE *process)
 {
+    char program[PATH_BUFFER_BYTES];
     SHELLEXECUTEINFOA launch = {};
     launch.cbSize = sizeof launch;
     launch.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST | SEE_MASK_FLAG_NO_UI;
     launch.hwnd = MainWindow;
     launch.lpVerb = "Install";
-    launch.lpFile = command;
+    launch.lpFile = FindProgramInTargetFolder(command, true, program) ? program : command;
     launch.nShow = SW_SHOWNORMAL;
     ShellExecuteExA(&launch);
     *process = launch.hProcess;
     return reinterpret_cast<UINT_PTR>(launch.hInstApp);
 }
 
-static UINT_PTR ProcessLaunch(char *command_line, HANDLE *process)
+// The command line goes as it is; only the program that the command names
+// may be given by its full path.
+static UINT_PTR ProcessLaunch(const char *command, char *command_line, HANDLE *process)
 {
+    char program[PATH_BUFFER_BYTES];
+    const char *application = FindProgramInTargetFolder(command, false, program) ? program : nullptr;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWDEFAULT;
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, CommandCreationFlags(), nullptr, nullptr,
+    if (!CreateProcessA(application, command_line, nullptr, nullptr, FALSE, CommandCreationFlags(), nullptr, nullptr,
                         &startup, &started)) {
         ReportSystemError(GetLastError());
         return LAUNCH_FAILED;
@@ -80,7 +141,7 @@ UINT_PTR LaunchCommand(const char *command, const char *parameters, HANDLE *proc
         InternalError("sfxhead", PLACE_COMMAND_LINE);
 
     if ((ParameterFlags() & FLAG_SHELL_INSTALL) != FLAG_SHELL_INSTALL)
-        return ProcessLaunch(command_line, process);
+        return ProcessLaunch(command, command_line, process);
     const UINT_PTR result = ShellLaunch(command, process);
     if (result > 32)
         return result;
@@ -90,17 +151,54 @@ UINT_PTR LaunchCommand(const char *command, const char *parameters, HANDLE *proc
     return LAUNCH_FAILED;
 }
 
-// Finished when no file of that name is found where OpenFile looks, or when
-// the file can be opened exclusively (nobody runs it any more).
+// SearchPathA in folders (a list, as PATH is) for a file, not a folder.
+static bool FindFileIn(const char *folders, const char *file_name, char *found)
+{
+    char *file_part;
+    const DWORD length = SearchPathA(folders, file_name, nullptr, PATH_BUFFER_BYTES, found, &file_part);
+    return length != 0 && length < PATH_BUFFER_BYTES && IsFile(found);
+}
+
+// The named program's file into found, looked for where OpenFile looks (the
+// current folder, TargetFolder by now, then the system folder, the Windows
+// folder and PATH) except the installer's own folder, which OpenFile tries
+// first: a stray file of that name there must neither end nor prolong the
+// wait. A name with a folder is looked for there alone. False when there is
+// none.
+static bool FindNamedProgram(const char *file_name, char *found)
+{
+    if (FindInTargetFolder(file_name, static_cast<size_t>(lstrlenA(file_name)), found))
+        return true;
+    if (FindLastSeparator(file_name) || *ScanToChar(file_name, ':'))
+        return !CopyString(found, PATH_BUFFER_BYTES, file_name) && IsFile(found);
+    char folder[PATH_BUFFER_BYTES];
+    UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    if (length && length < sizeof folder && FindFileIn(folder, file_name, found))
+        return true;
+    length = GetWindowsDirectoryA(folder, sizeof folder);
+    if (length && length < sizeof folder && FindFileIn(folder, file_name, found))
+        return true;
+    const DWORD path_bytes = GetEnvironmentVariableA("PATH", nullptr, 0);
+    char *path = path_bytes ? static_cast<char *>(LocalAlloc(LMEM_FIXED, path_bytes)) : nullptr;
+    if (!path)
+        return false;
+    const DWORD path_length = GetEnvironmentVariableA("PATH", path, path_bytes);
+    const bool in_path = path_length && path_length < path_bytes && FindFileIn(path, file_name, found);
+    LocalFree(path);
+    return in_path;
+}
+
+// Finished when no file of that name is found, or when the file can be
+// opened exclusively (nobody runs it any more).
 static bool NamedProgramFinished(const char *file_name)
 {
-    OFSTRUCT found;
-    if (OpenFile(file_name, &found, OF_EXIST) == HFILE_ERROR)
+    char found[PATH_BUFFER_BYTES];
+    if (!FindNamedProgram(file_name, found))
         return true;
-    const HFILE file = OpenFile(file_name, &found, OF_READ | OF_SHARE_EXCLUSIVE);
-    if (file == HFILE_ERROR)
+    const HANDLE file = CreateFileA(found, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
         return false;
-    _lclose(file);
+    CloseHandle(file);
     return true;
 }
 

@@ -10,6 +10,12 @@
 // short 8.3 form when the file system gives one that the code page can
 // carry; otherwise the variable counts as absent and the next source is
 // tried.
+//
+// A relative value ("..", "temp", "\temp", "C:temp") is made absolute here,
+// against the current directory of the moment (the program's own folder):
+// the install sequence changes folder before the clean-up, and the same
+// relative path would then name another folder, which the clean-up would
+// delete in place of the one this run made.
 #include "installer/temp_folder.h"
 
 #include <windows.h>
@@ -74,6 +80,37 @@ static int ReadTempVariable(const char *name, const WCHAR *wide_name, char *valu
     return SameAsWide(value, short_form) ? 1 : 0;
 }
 
+// True when path names its folder whatever the current directory and drive:
+// "X:\..." or "\\...". A drive letter and a colon are single bytes, so the
+// byte tests are safe in a double-byte code page.
+static bool FullyQualified(const char *path)
+{
+    const auto at = [path](int index) { return static_cast<unsigned char>(path[index]); };
+    if (IsPathSeparator(at(0)))
+        return IsPathSeparator(at(1));
+    return at(0) && at(1) == ':' && IsPathSeparator(at(2));
+}
+
+// Makes a relative path absolute in place. Returns 0 when its full form does
+// not fit size_bytes (the variable then counts as absent, like a value too
+// long to arrive at all).
+static int MakeAbsolute(char *path, DWORD size_bytes)
+{
+    if (FullyQualified(path))
+        return 1;
+    char full[PATH_BUFFER_BYTES];
+    const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full)
+        return 0;
+    return CopyString(path, size_bytes, full) ? 0 : 1;
+}
+
+// ReadTempVariable, and the value made absolute.
+static int UsableTempVariable(const char *name, const WCHAR *wide_name, char *value, DWORD size_bytes)
+{
+    return ReadTempVariable(name, wide_name, value, size_bytes) && MakeAbsolute(value, size_bytes);
+}
+
 // The Windows folder's TEMP into folder (261 bytes), created when it does not
 // exist. Returns 1 when it is a folder now; 0 when the Windows folder is not
 // known, an entry of another kind has the name, or the folder cannot be made.
@@ -94,8 +131,8 @@ static int WindowsTempFolder(char *folder)
 int TempFolderBase(char *out, size_t size_bytes)
 {
     char base[PATH_BUFFER_BYTES];
-    if (!ReadTempVariable("TMP", L"TMP", base, PATH_BUFFER_BYTES) &&
-        !ReadTempVariable("TEMP", L"TEMP", base, PATH_BUFFER_BYTES) && !WindowsTempFolder(base))
+    if (!UsableTempVariable("TMP", L"TMP", base, PATH_BUFFER_BYTES) &&
+        !UsableTempVariable("TEMP", L"TEMP", base, PATH_BUFFER_BYTES) && !WindowsTempFolder(base))
         return 0;
     StripTrailingSeparator(base);
     if (CopyString(out, size_bytes, base))

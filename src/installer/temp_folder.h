@@ -17,7 +17,9 @@ void AddTrailingSeparator(char *path, size_t size_bytes);
 // Windows folder's TEMP (created when missing; a file of that name makes this
 // source fail). A variable counts as absent when it is empty, does not fit 261
 // bytes, or names a path the ANSI code page cannot carry and that has no short
-// form it can. One trailing separator is stripped unless it is the root's.
+// form it can. A relative value is made absolute against the current
+// directory (a full form that does not fit counts as absent). One trailing
+// separator is stripped unless it is the root's.
 // Nonzero when a base was found; out is unchanged otherwise.
 int TempFolderBase(char *out, size_t size_bytes);
 

@@ -69,10 +69,8 @@ enum InternalErrorPlace {
     PLACE_TEMP_BASE = 5103,              // the base folder into the caller's buffer
     PLACE_NUMBERED_FOLDER = 5104,        // base\TVSE<n>.TMP, and its copy to the caller
 
-    // The clean-up: the search pattern and entry paths (261 bytes), the
-    // WinInit.Ini path (261) and its line (1024).
-    PLACE_DELETE_PATTERN = 5301,         // folder\*.*
-    PLACE_DELETE_ENTRY = 5302,           // folder\<entry name>
+    // The clean-up: the WinInit.Ini path (261) and its line (1024). Paths in
+    // the tree that do not fit are left, not an error.
     PLACE_WININIT_PATH = 5303,           // <Windows folder>\WinInit.Ini
     PLACE_WININIT_LINE = 5304,           // NUL=<path>, CR LF
 };

@@ -117,9 +117,11 @@ int DeleteFileForced(const char *path)
 
 int SetFileTimes(HANDLE file, WORD dos_date, WORD dos_time)
 {
+    // A date the conversion refuses (31 February) leaves local unset: the
+    // file then keeps the times it has rather than whatever the stack held.
     FILETIME local, utc;
-    DosDateTimeToFileTime(dos_date, dos_time, &local);
-    LocalFileTimeToFileTime(&local, &utc);
+    if (!DosDateTimeToFileTime(dos_date, dos_time, &local) || !LocalFileTimeToFileTime(&local, &utc))
+        return 0;
     SetFileTime(file, &utc, &utc, &utc);
     return 1;
 }

@@ -45,7 +45,8 @@ DWORD ReadEnvironment(const char *name, char *buffer, DWORD size_bytes);
 [[nodiscard]] int DeleteFileForced(const char *path);
 
 // Sets creation, access and write time from a DOS date and time taken as
-// local time. Always returns 1.
+// local time. Returns 1 when they were set, 0 when DosDateTimeToFileTime
+// refuses the date or time (the file's times are then left as they are).
 int SetFileTimes(HANDLE file, WORD dos_date, WORD dos_time);
 
 // Replaces the last component of path by the name the file system lists for

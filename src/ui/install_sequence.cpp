@@ -1,7 +1,8 @@
 // The install sequence runs inside the dialog procedure's handling of
 // button 1 and keeps the dialog alive by pumping messages in its waits: Cancel,
 // Done and the end of the session are handled inside those waits and speak
-// to the sequence through CancelFlag, WaitingForDone and CommandRunning.
+// to the sequence through CancelFlag, WaitingForDone, CommandRunning and
+// SessionEnded. After the end of the session nothing more is started.
 #include "ui/install_sequence.h"
 
 #include "archive/extraction_run.h"
@@ -19,7 +20,6 @@
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
 #include "startup/message_box.h"
-#include "startup/message_log.h"
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
@@ -137,9 +137,11 @@ static void WaitForDone(HWND dialog)
     SetDlgItemTextA(dialog, IDOK, Message(MSG_DONE_BUTTON));
     EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
     WaitingForDone = 1;
-    while (!CancelFlag) {
+    // Cancel and Done arrive inside PumpMessages: both ways out are tested
+    // after it, right before the wait blocks.
+    for (;;) {
         PumpMessages();
-        if (!WaitingForDone)
+        if (CancelFlag || !WaitingForDone)
             break;
         WaitForInput(INFINITE);
     }
@@ -150,11 +152,11 @@ static void WaitForDone(HWND dialog)
 static void WaitForNamedProgramAfterPause()
 {
     const DWORD start = GetTickCount();
-    while (!CancelFlag) {
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= NAMED_PROGRAM_PAUSE_MS)
-            break;
+    for (;;) {
         PumpMessages();
+        const DWORD elapsed = GetTickCount() - start;
+        if (CancelFlag || elapsed >= NAMED_PROGRAM_PAUSE_MS)
+            break;
         WaitForInput(NAMED_PROGRAM_PAUSE_MS - elapsed);
     }
     WaitForNamedProgram();
@@ -172,8 +174,8 @@ InstallOutcome RunInstallSequence(HWND dialog)
 
     if (!CreateTempFolder(TargetFolder, sizeof TargetFolder)) {
         ShowMessage(GetTopWindow(nullptr), Message(MSG_NO_TEMP_FOLDER), MB_ICONERROR);
-        // A stalled run waits for a Cancel; without a person it ends here.
-        if (MessagesGoToLog())
+        // Only Cancel is left, and nobody can press it on a hidden dialog.
+        if (Unattended())
             EndDialog(dialog, 1);
         return InstallOutcome::Stalled;
     }
@@ -181,6 +183,9 @@ InstallOutcome RunInstallSequence(HWND dialog)
         EnableWindow(install_button, TRUE);
         return InstallOutcome::Handled;
     }
+    // The session ended during the prompt: its clean-up took the folder.
+    if (SessionEnded)
+        return InstallOutcome::CommonEnd;
 
     SetUpMeter(dialog);
     ResetProgress();
@@ -188,7 +193,9 @@ InstallOutcome RunInstallSequence(HWND dialog)
     FinishMeter(dialog);
     SetDlgItemTextA(dialog, ID_STATUS, "");
 
-    if (result != 0) {
+    // A session that ended during the run (its handler leaves the folder to
+    // this point) ends it as an abandoned run does.
+    if (result != 0 || SessionEnded) {
         DeleteTree(TargetFolder, dialog);
         SetDlgItemTextA(MainWindow, ID_STATUS, Message(MSG_CANCELLED));
         EndDialog(dialog, 1);
@@ -214,6 +221,9 @@ InstallOutcome RunInstallSequence(HWND dialog)
         return InstallOutcome::CommonEnd;
     }
     WaitForCommand(process);
+    // The end of the session has run the clean-up and ended the dialog.
+    if (SessionEnded)
+        return InstallOutcome::CommonEnd;
     if (WaitFlag) {
         WaitForDone(dialog);
         return InstallOutcome::Handled;

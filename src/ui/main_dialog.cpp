@@ -9,6 +9,7 @@
 #include "ui/install_sequence.h"
 
 #include "fixed_texts.h"
+#include "portable/message_buffers.h"
 #include "startup/byte_helpers.h"
 #include "startup/exit_code.h"
 #include "startup/internal_error.h"
@@ -21,12 +22,12 @@
 #include "ui/centre_on_screen.h"
 
 constexpr int CAPTION_BYTES = 300;
-constexpr int STILL_RUNNING_BYTES = 200;
-constexpr int ABOUT_TEXT_BYTES = 512;
 
 uint8_t CancelFlag;
 int WaitingForDone;
 int CommandRunning;
+int InstallUnderWay;
+uint8_t SessionEnded;
 
 static void HideForUnattendedRun(HWND dialog)
 {
@@ -68,6 +69,8 @@ static void OnInitDialog(HWND dialog)
         ShowIcon(dialog);
     CommandRunning = 0;
     RunActive = 0;
+    InstallUnderWay = 0;
+    SessionEnded = 0;
     SetDlgItemTextA(dialog, ID_MESSAGE, DialogText);
     SetCaption(dialog);
     if (flags & FLAG_INFO_BUTTON)
@@ -109,6 +112,14 @@ static bool ConfirmCancel(const char *question, const char *source)
 
 static BOOL OnCancel(HWND dialog)
 {
+    if (RunActive) {
+        // Cancel that is not user input (a posted BM_CLICK, an accessibility
+        // tool) reaches the dialog through PollCancel's dispatch: it asks as
+        // a click does, and a Yes stops the run at that poll.
+        if (ConfirmStopExtraction())
+            CancelFlag = 1;
+        return TRUE;
+    }
     if (WaitingForDone) {
         if (!ConfirmCancel(Message(MSG_CONFIRM_CANCEL), nullptr))
             return TRUE;
@@ -163,21 +174,47 @@ enum class Leave { Handled, CommonEnd, Quietly };
 
 static Leave Through(BOOL handled) { return handled ? Leave::Handled : Leave::CommonEnd; }
 
+// Install. Every wait of the sequence, its message boxes included, dispatches
+// messages, and any program can post Install: one that arrives while the
+// sequence is under way is ignored, since a second run inside the first would
+// share its decoder, its buffers and its abort point.
+static Leave OnInstall(HWND dialog)
+{
+    if (InstallUnderWay)
+        return Leave::Handled;
+    InstallUnderWay = 1;
+    const InstallOutcome outcome = RunInstallSequence(dialog);
+    InstallUnderWay = 0;
+    switch (outcome) {
+    case InstallOutcome::Handled:
+        return Leave::Handled;
+    case InstallOutcome::Stalled:
+        return Leave::Quietly;
+    case InstallOutcome::CommonEnd:
+        break;
+    }
+    return Leave::CommonEnd;
+}
+
+// The session may end. Every wait ends and nothing more is started; the
+// temporary files go now, or, during an extraction run, once the run has
+// stopped at its next poll (the install sequence deletes them then). The end
+// itself is not blocked.
+static void OnQueryEndSession(HWND dialog)
+{
+    SessionEnded = 1;
+    CancelFlag = 1;
+    if (!RunActive)
+        RunCleanUp(dialog);
+}
+
 static Leave OnCommand(HWND dialog, WPARAM command)
 {
     switch (command) {
     case IDOK:
         if (WaitingForDone)
             return Through(OnDone(dialog));
-        switch (RunInstallSequence(dialog)) {
-        case InstallOutcome::Handled:
-            return Leave::Handled;
-        case InstallOutcome::Stalled:
-            return Leave::Quietly;
-        case InstallOutcome::CommonEnd:
-            break;
-        }
-        return Leave::CommonEnd;
+        return OnInstall(dialog);
     case IDCANCEL:
         return Through(OnCancel(dialog));
     case ID_ABOUT_BUTTON:
@@ -205,9 +242,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
             OnMeterDelayTick(dialog);
         break;
     case WM_QUERYENDSESSION:
-        // The session may end: the temporary files go now. The end itself is
-        // not blocked.
-        RunCleanUp(dialog);
+        OnQueryEndSession(dialog);
         break;
     }
     if (leave == Leave::Handled)

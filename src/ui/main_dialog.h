@@ -18,5 +18,7 @@ constexpr int ID_METER = 201;
 extern uint8_t CancelFlag;   // the user gave up: ends every wait
 extern int WaitingForDone;   // button 1 is Done and the dialog waits for it
 extern int CommandRunning;   // the command was started and not yet waited out
+extern int InstallUnderWay;  // the install sequence runs: Install is ignored
+extern uint8_t SessionEnded; // WM_QUERYENDSESSION came: nothing more is started
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

@@ -2,12 +2,16 @@
 // compressed blobs the stub links in.
 //
 //   resgen MESSAGES.txt MAIN.dlg PASSWORD.dlg OUT.cpp
+//   resgen --texts MESSAGES.txt OUT.cpp
 //
 // The message blob unpacks to the 64 texts in StringId order, each with its
 // NUL, stored in code page 850, followed directly by the main dialog's
 // DLGTEMPLATE; the offsets table has an entry per text and a 65th for the
 // template. The password dialog's template is a blob of its own. Both are raw
 // deflate streams (libdeflate at its strongest level: the stub ships them).
+// The second form writes the texts alone, uncompressed, in code page 850
+// as the stub stores them (MessageTexts, StringId order), for the builder,
+// which measures the author's texts against the messages they go into.
 // A host tool, run at build time; any malformed input stops the build.
 #include <iconv.h>
 #include <libdeflate.h>
@@ -274,10 +278,48 @@ void WriteArray(std::FILE *out, const char *name, const std::vector<uint8_t> &by
 
 }  // namespace
 
+// A C string literal of any bytes: printable ASCII as it is, the rest as
+// octal escapes (which, unlike hex ones, end after three digits).
+std::string CLiteral(const std::string &bytes)
+{
+    std::string literal = "\"";
+    for (unsigned char byte : bytes) {
+        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\' && byte != '?') {
+            literal += char(byte);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\%03o", byte);
+            literal += escaped;
+        }
+    }
+    return literal + "\"";
+}
+
+int WriteTexts(const char *messages_path, const char *out_path)
+{
+    std::vector<std::string> texts = ParseMessages(messages_path);
+    std::FILE *out = std::fopen(out_path, "w");
+    if (!out)
+        Fail(out_path, std::strerror(errno));
+    std::fprintf(out, "// Made by tools/resgen from resources/messages.txt; not edited by hand.\n"
+                      "// The texts in code page 850, in StringId order.\n"
+                      "extern const char *const MessageTexts[%d];\n"
+                      "const char *const MessageTexts[%d] = {\n",
+                 STRING_COUNT, STRING_COUNT);
+    for (int id = 0; id < STRING_COUNT; id++)
+        std::fprintf(out, "    %s,\n", CLiteral(texts[id]).c_str());
+    std::fprintf(out, "};\n");
+    if (std::fclose(out) != 0)
+        Fail(out_path, "write failed");
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc == 4 && std::strcmp(argv[1], "--texts") == 0)
+        return WriteTexts(argv[2], argv[3]);
     if (argc != 5) {
-        std::fprintf(stderr, "usage: resgen MESSAGES.txt MAIN.dlg PASSWORD.dlg OUT.cpp\n");
+        std::fprintf(stderr, "usage: resgen MESSAGES.txt MAIN.dlg PASSWORD.dlg OUT.cpp | --texts MESSAGES.txt OUT.cpp\n");
         return 2;
     }
     std::vector<std::string> texts = ParseMessages(argv[1]);

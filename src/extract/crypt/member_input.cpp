@@ -48,6 +48,15 @@ int32_t RefillInput()
     return static_cast<int32_t>(count);
 }
 
+void DropBufferedInput()
+{
+    // A refill never reads past InputRemaining, so what the buffer holds is
+    // counted in it.
+    if (Stream.InputAvailable > 0)
+        InputRemaining -= Stream.InputAvailable;
+    Stream.InputAvailable = 0;
+}
+
 int CheckMemberPassword()
 {
     if (!Password)

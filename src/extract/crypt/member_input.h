@@ -21,6 +21,11 @@ constexpr int PASSWORD_MAX_CHARS = 99;  // a longer password fails every member
 // byte end the run with read-error code 2.
 int32_t RefillInput();
 
+// Forgets what the input buffer holds of the current member and not yet
+// consumed: InputRemaining then counts only the member's bytes still unread
+// in the archive.
+void DropBufferedInput();
+
 // For an encrypted member positioned at its data: 0 when the password
 // accepts its encryption header (consumed, keys ready for the data), 1 when
 // no password is held or the check byte differs. Reads the header even when

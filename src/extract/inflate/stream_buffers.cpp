@@ -134,7 +134,11 @@ uint32_t TakeInputBytes(uint8_t *destination, uint32_t max_bytes)
 
 void FlushWindow(uint32_t count_bytes)
 {
-    const uint8_t *next = Stream.Window;
+    FlushBytes(Stream.Window, count_bytes);
+}
+
+void FlushBytes(const uint8_t *next, uint32_t count_bytes)
+{
     while (count_bytes > 0) {
         uint32_t piece_bytes = IO_CHUNK_BYTES - Stream.OutputFill;
         if (piece_bytes > count_bytes)

@@ -140,3 +140,7 @@ void BeginMemberInput(int32_t compressed_bytes);
 // Inflate.InputExhausted are set (so the decoder stops at its next check), and
 // every later flush of the stream writes nothing.
 void FlushWindow(uint32_t count_bytes);
+
+// The same for count_bytes bytes at next, from any buffer of the caller's
+// (the LZMA decoder's dictionary).
+void FlushBytes(const uint8_t *next, uint32_t count_bytes);

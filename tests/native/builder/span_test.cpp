@@ -137,6 +137,16 @@ TEST_F(Span, SizesThatCannotWorkAreRefused)
         const char *reason;
     } cases[] = {
         {{"--span", "big"}, "is not a disk size"},
+        // Neither a sign nor a product past 64 bits wraps round to a size
+        // that works: 2^34 g is 2^64 bytes, one more g 2^64 + 2^30.
+        {{"--span", "0"}, "is not a disk size"},
+        {{"--span", "-1"}, "is not a disk size"},
+        {{"--span", "-1440k"}, "is not a disk size"},
+        {{"--span", " 1440k"}, "is not a disk size"},
+        {{"--span", "17179869184g"}, "is not a disk size"},
+        {{"--span", "17179869185g"}, "is not a disk size"},
+        {{"--span", "99999999999999999999"}, "is not a disk size"},
+        {{"--span", "1440x"}, "is not a disk size"},
         {{"--span", "10k"}, "does not fit on a disk"},
         {{"--exe-volumes"}, "needs --span"},
     };

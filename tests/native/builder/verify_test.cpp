@@ -149,6 +149,72 @@ TEST_F(Verify, SignedInstallersPassOnlyWhenBuiltSignFriendly)
     }
 }
 
+// What cannot be an installer is refused before it is read: a device that
+// never ends, a pipe nobody writes to (both would be read until memory or
+// patience runs out), a file of 2 GiB or more (sparse here, so nothing big
+// is written). Under a time limit, so that a regression fails instead of
+// hanging; Wine has neither the devices nor the pipes, so only natively.
+TEST_F(Verify, WhatCannotBeAnInstallerIsRefusedUnread)
+{
+    if (!NativeTvsfx())
+        GTEST_SKIP() << "devices and pipes are the native builder's";
+    ASSERT_EQ(0, RunShell("mkfifo " + ShellQuote(dir / "pipe") + " && truncate -s 2500000000 " +
+                          ShellQuote(dir / "huge.exe") + " && truncate -s 2147483648 " + ShellQuote(dir / "2g.exe"))
+                     .exit_code);
+    const struct {
+        std::string file;
+        const char *reason;
+    } cases[] = {
+        {"/dev/zero", "/dev/zero: not a regular file (a device or a pipe)"},
+        {dir / "pipe", "pipe: not a regular file (a device or a pipe)"},
+        {dir / "huge.exe", "huge.exe: 2500000000 bytes: 2 GiB or more"},
+        {dir / "2g.exe", "2g.exe: 2147483648 bytes: 2 GiB or more"},
+        {dir / "payload", "payload: a folder, not a file"},
+    };
+    for (const auto &c : cases) {
+        for (const char *command : {"info", "verify"}) {
+            if (std::string(command) == "verify" && c.file == dir / "payload")
+                continue;  // a folder is a disk set's first disk to verify
+            const ToolRun run = RunShell("ulimit -v 1000000; timeout 60 " + ShellQuote(TVSFX_EXE) + " " + command +
+                                         " " + ShellQuote(c.file));
+            EXPECT_EQ(1, run.exit_code) << command << " " << c.file << ": " << run.out << run.err;
+            EXPECT_NE(std::string::npos, (run.out + run.err).find(c.reason))
+                << command << " " << c.file << ": " << run.out << run.err;
+        }
+        // The same for what --from-zip and --stub take in.
+        for (const char *option : {"--from-zip", "--stub"}) {
+            const ToolRun run = RunShell("ulimit -v 1000000; timeout 60 " + ShellQuote(TVSFX_EXE) + " build --out " +
+                                         ShellQuote(dir / "out.exe") + " " + option + " " + ShellQuote(c.file) +
+                                         (std::string(option) == "--stub" ? " --from-dir " + ShellQuote(dir / "payload")
+                                                                          : ""));
+            EXPECT_EQ(1, run.exit_code) << option << " " << c.file << ": " << run.err;
+            EXPECT_NE(std::string::npos, run.err.find(c.reason)) << option << " " << c.file << ": " << run.err;
+            EXPECT_FALSE(FileExists(dir / "out.exe"));
+        }
+    }
+}
+
+// Directory entries that share one member's data are the zip bomb's trick:
+// verify names each one, as the walk meets only the one local header.
+TEST_F(Verify, MembersWhoseDataOverlapAreReported)
+{
+    ASSERT_EQ(0, RunShell("python3 " + ShellQuote(TALVOK_SOURCE_DIR "/tests/native/builder/make_overlapping_zip.py") +
+                          " " + ShellQuote(dir / "bomb.zip") + " 1000")
+                     .exit_code);
+    ASSERT_EQ(0, RunTvsfx({"build", "--quiet", "--out", dir / "bomb.exe", "--from-zip", dir / "bomb.zip",
+                           "--verbatim"})
+                     .exit_code);
+    const ToolRun run = RunTvsfx({"verify", dir / "bomb.exe"});
+    EXPECT_EQ(1, run.exit_code) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("member \"copy0001.txt\": the central directory puts it at 0x"))
+        << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("the local header of \"copy0000.txt\" too: members whose data "
+                                              "overlap"))
+        << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("member \"copy0999.txt\": the central directory puts it at"))
+        << run.out;
+}
+
 TEST_F(Verify, ExitCodes)
 {
     const std::string out = dir / "setup.exe";

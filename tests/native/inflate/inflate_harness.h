@@ -16,6 +16,7 @@
 
 #include "extract/inflate/inflate.h"
 #include "extract/inflate/stream_buffers.h"
+#include "extract/lzma/lzma_decoder.h"
 
 struct MemberRun {
     InflateResult result;
@@ -24,6 +25,15 @@ struct MemberRun {
     uint32_t chunk_writes;            // WriteOutputBuffer calls
     uint32_t odd_chunk_writes;        // of those, calls with OutputFill != 0x7000
     int32_t input_remaining_after;    // InputRemaining when InflateStream returned
+};
+
+struct LzmaMemberRun {
+    LzmaResult result;
+    LzmaRejection rejection;          // Lzma.Reason afterwards
+    std::vector<uint8_t> output;      // every byte written, last partial chunk included
+    uint32_t chunk_writes;            // WriteOutputBuffer calls
+    uint32_t odd_chunk_writes;        // of those, calls with OutputFill != 0x7000
+    int32_t input_remaining_after;    // InputRemaining when DecodeLzmaMember returned
 };
 
 struct BlobRun {
@@ -52,6 +62,16 @@ public:
                            int32_t compressed_bytes = -1, uint32_t refill_bytes = IO_CHUNK_BYTES)
     {
         return DecodeMember(data.data(), data.size(), deflate64, compressed_bytes, refill_bytes);
+    }
+
+    // The same for an LZMA member (zip method 14: header, then the stream)
+    // of uncompressed_bytes, end_marker being general-purpose bit 1.
+    LzmaMemberRun DecodeLzma(const uint8_t *data, size_t data_bytes, uint32_t uncompressed_bytes, uint8_t end_marker,
+                             int32_t compressed_bytes = -1, uint32_t refill_bytes = IO_CHUNK_BYTES);
+    LzmaMemberRun DecodeLzma(const std::vector<uint8_t> &data, uint32_t uncompressed_bytes, uint8_t end_marker,
+                             int32_t compressed_bytes = -1, uint32_t refill_bytes = IO_CHUNK_BYTES)
+    {
+        return DecodeLzma(data.data(), data.size(), uncompressed_bytes, end_marker, compressed_bytes, refill_bytes);
     }
 
     // Makes the refill hand out these bytes, at most refill_bytes at a time.
@@ -86,7 +106,8 @@ std::vector<uint8_t> MakeSample(SampleKind kind, size_t size_bytes, uint32_t see
 const char *SampleName(SampleKind kind);
 
 // Runs 7z to store data as one member of a zip with the given -mm method
-// ("Deflate64", "Deflate") and returns the member's raw compressed data.
-// Empty when 7z failed (has_7z false when it is not installed at all).
+// ("Deflate64", "Deflate", "LZMA") and returns the member's raw compressed
+// data; flags, when given, gets its general-purpose flags. Empty when 7z
+// failed (has_7z false when it is not installed at all).
 std::vector<uint8_t> SevenZipRawMember(const std::vector<uint8_t> &data, const char *method,
-                                       bool *has_7z);
+                                       bool *has_7z, uint16_t *flags = nullptr);

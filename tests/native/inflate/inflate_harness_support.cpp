@@ -102,6 +102,7 @@ DecoderHarness::DecoderHarness()
 DecoderHarness::~DecoderHarness()
 {
     ResetInflateState();
+    ReleaseLzmaBuffers();
     ResetStreamBuffers();
     ResetStreamHooks();
 }
@@ -121,6 +122,27 @@ MemberRun DecoderHarness::DecodeMember(const uint8_t *data, size_t data_bytes, u
     run.rejection = Inflate.Reason;
     run.input_remaining_after = InputRemaining;
     // The extractor writes the last partial chunk itself.
+    run.output.insert(run.output.end(), Stream.OutputBuffer, Stream.OutputBuffer + Stream.OutputFill);
+    run.chunk_writes = chunk_writes;
+    run.odd_chunk_writes = odd_chunk_writes;
+    collected = nullptr;
+    return run;
+}
+
+LzmaMemberRun DecoderHarness::DecodeLzma(const uint8_t *data, size_t data_bytes, uint32_t uncompressed_bytes,
+                                         uint8_t end_marker, int32_t compressed_bytes, uint32_t refill_bytes)
+{
+    LzmaMemberRun run{};
+    FeedFrom(data, data_bytes, refill_bytes);
+    collected = &run.output;
+    chunk_writes = 0;
+    odd_chunk_writes = 0;
+    BeginMemberInput(compressed_bytes < 0 ? int32_t(data_bytes) : compressed_bytes);
+    Stream.OutputPointer = Stream.OutputBuffer;
+    Stream.OutputFill = 0;
+    run.result = DecodeLzmaMember(uncompressed_bytes, end_marker);
+    run.rejection = Lzma.Reason;
+    run.input_remaining_after = InputRemaining;
     run.output.insert(run.output.end(), Stream.OutputBuffer, Stream.OutputBuffer + Stream.OutputFill);
     run.chunk_writes = chunk_writes;
     run.odd_chunk_writes = odd_chunk_writes;
@@ -279,7 +301,8 @@ static uint32_t ReadLittle(const std::vector<uint8_t> &bytes, size_t at, int wid
     return value;
 }
 
-std::vector<uint8_t> SevenZipRawMember(const std::vector<uint8_t> &data, const char *method, bool *has_7z)
+std::vector<uint8_t> SevenZipRawMember(const std::vector<uint8_t> &data, const char *method, bool *has_7z,
+                                       uint16_t *flags)
 {
     *has_7z = std::system("command -v 7z >/dev/null 2>&1") == 0;
     if (!*has_7z)
@@ -307,9 +330,11 @@ std::vector<uint8_t> SevenZipRawMember(const std::vector<uint8_t> &data, const c
     rmdir(folder);
     // Local header: signature, ..., method at 8, compressed size at 18,
     // name length at 26, extra length at 28, data after 30 + both.
-    uint32_t wanted_method = std::strcmp(method, "Deflate64") == 0 ? 9 : 8;
+    uint32_t wanted_method = std::strcmp(method, "Deflate64") == 0 ? 9 : std::strcmp(method, "LZMA") == 0 ? 14 : 8;
     if (zip.size() < 30 || ReadLittle(zip, 0, 4) != 0x04034B50u || ReadLittle(zip, 8, 2) != wanted_method)
         return {};
+    if (flags)
+        *flags = uint16_t(ReadLittle(zip, 6, 2));
     uint32_t compressed_bytes = ReadLittle(zip, 18, 4);
     size_t data_at = 30 + ReadLittle(zip, 26, 2) + ReadLittle(zip, 28, 2);
     if (data_at + compressed_bytes > zip.size())

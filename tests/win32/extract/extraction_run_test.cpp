@@ -26,7 +26,8 @@ TEST_F(ExtractionRunTest, PeerArchivesComeOutAsUnzipMakesThem)
 {
     static char password[] = "clave secreta";
     for (const char *name : {"stored", "fast", "best", "comment", "comment-max", "deflate64", "descriptors",
-                             "encrypted", "encrypted64", "encrypted-mixed", "directories", "marker", "folders"}) {
+                             "encrypted", "encrypted64", "encrypted-mixed", "directories", "marker", "folders",
+                             "deflate-slack", "7z-lzma", "7z-lzma-encrypted", "lzma-built", "lzma-built-encrypted"}) {
         Password = password;
         const std::string folder = std::string("out-") + name;
         RemoveTree(FullPath(folder));  // what an earlier test run left

@@ -127,12 +127,13 @@ RemovableDrive *SpannedTest::drive_;
 // Both sets read in order, extracted, then read again over the files the
 // first run wrote, all stepped over (the overwrite question answered No):
 // data cut in the middle, data ending at a disk's end, data beginning at the
-// next disk's start, the central directory on a disk of its own.
+// next disk's start, the central directory on a disk of its own, and bytes
+// after a deflate stream's end that go on on the next disk.
 TEST_F(SpannedTest, ThreeDisksInOrderExtractedAndSteppedOver)
 {
     const struct {
         const char *set, *expected;
-    } cases[] = {{"zip", "best"}, {"exe", "stored"}};
+    } cases[] = {{"zip", "best"}, {"exe", "stored"}, {"slack", "deflate-slack"}, {"lzma", "lzma-built"}};
     for (const auto &c : cases) {
         const std::string folder = FullPath(std::string("span-") + c.set);
         RemoveTree(folder);

@@ -1,11 +1,14 @@
-/* The setup program the installer-mode tests put in their installers. It
-   writes what it found to %TALVOK_REPORT%: the folder it ran in, its command
-   line after its own name, and the files around it. Its first argument then
+/* The setup program the installer-mode tests put in their installers (and
+   beside them, as a planted program). It writes what it found to
+   %TALVOK_REPORT%: its own file, the folder it ran in, its command line
+   after its own name, and the files around it. Its first argument then
    says what more it does:
      wait   stays until the file %TALVOK_RELEASE% exists;
      spawn  starts "holder.exe hold" from its folder and ends at once, with
             exit code 3;
      hold   (as holder.exe) keeps its own file open until released;
+     deep   leaves in its folder a tree deeper than any path of 260
+            characters, a file at every level;
      exit N ends at once with exit code N.
    Every wait gives up after 60 s. */
 #include <windows.h>
@@ -44,12 +47,16 @@ static void ListFiles(HANDLE report, const char *folder, const char *prefix)
 
 static void Report(const char *arguments)
 {
-    char name[MAX_PATH], folder[MAX_PATH];
+    char name[MAX_PATH], folder[MAX_PATH], own[MAX_PATH];
     if (!GetEnvironmentVariableA("TALVOK_REPORT", name, sizeof name))
         return;
     HANDLE report = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
     GetCurrentDirectoryA(sizeof folder, folder);
-    Append(report, "folder=");
+    if (!GetModuleFileNameA(NULL, own, sizeof own))
+        own[0] = '\0';
+    Append(report, "program=");
+    Append(report, own);
+    Append(report, "\r\nfolder=");
     Append(report, folder);
     Append(report, "\r\nargs=");
     Append(report, arguments);
@@ -84,6 +91,21 @@ static const char *ArgumentsAfterName(const char *line)
     return line;
 }
 
+static void LeaveDeepTree(void)
+{
+    WCHAR path[4096] = L"\\\\?\\";
+    if (!GetCurrentDirectoryW(2048, path + 4))
+        return;
+    for (int depth = 0; depth < 40; depth++) {
+        WCHAR file[4096];
+        lstrcatW(path, L"\\a-level-of-a-tree-too-deep-for-its-paths");
+        CreateDirectoryW(path, NULL);
+        lstrcpyW(file, path);
+        lstrcatW(file, L"\\file.txt");
+        CloseHandle(CreateFileW(file, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+    }
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show)
 {
     (void)instance, (void)previous, (void)command_line, (void)show;
@@ -106,6 +128,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
     }
     if (lstrcmpA(arguments, "wait") == 0) {
         WaitForRelease();
+    } else if (lstrcmpA(arguments, "deep") == 0) {
+        LeaveDeepTree();
     } else if (lstrcmpA(arguments, "spawn") == 0) {
         STARTUPINFOA startup = {sizeof startup};
         PROCESS_INFORMATION started;

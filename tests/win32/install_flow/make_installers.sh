@@ -21,6 +21,19 @@ mkdir -p "$out/zeros"
 cp -r "$out/payload/." "$out/zeros/"
 head -c 60000000 /dev/zero >"$out/zeros/ceros.bin"
 
+# Man pages of one command family: long names sharing a prefix; Wine's
+# short names (hashes of the long names) of the last two are the same.
+mkdir -p "$out/cleanup/man"
+cp -r "$out/payload/." "$out/cleanup/"
+for group in mirroring-deployment-groups mirroring-deployments mirroring-endpoint-groups \
+    mirroring-endpoint-group-associations intercept-deployment-groups intercept-endpoint-groups; do
+    for verb in create delete describe list update add-iam-policy-binding; do
+        printf '.TH %s\n' "$group" >"$out/cleanup/man/gcloud_network-security_${group}_$verb.1"
+    done
+done
+printf '.TH groups\n' >"$out/cleanup/man/gcloud_network-security_security-profile-groups.1"
+printf '.TH meshes\n' >"$out/cleanup/man/gcloud_network-services_meshes_list.1"
+
 build() {
     local name=$1 from=$2
     shift 2
@@ -35,11 +48,23 @@ build shell "$payload" --command setup.exe --parameters 'no pasan' --shell-insta
 build missing "$payload" --command falta.exe
 build no-command "$payload"
 build named "$payload" --command setup.exe --parameters spawn --wait-name holder
+# A command that is not in the folder goes through the system's search.
+build system "$payload" --command cmd.exe --parameters '/c setup.exe system'
+# A relative command with a folder and no extension (".exe" is added).
+build relative "$payload" --command '.\setup'
 build hidden "$payload" --command setup.exe --hidden
 build about "$payload" --command setup.exe --about 'Acerca de la prueba' --info-button
 build encrypted "$payload" --command setup.exe --password 'clave secreta'
 build large "$out/large" --command setup.exe
 build zeros "$out/zeros" --command setup.exe
+build cleanup "$out/cleanup" --command setup.exe --parameters deep --hidden
+# LZMA members (--method lzma), with a command that cannot start so that the
+# extracted files stay for the test to compare with lzma-payload.
+mkdir -p "$out/lzma-payload"
+cp -r "$out/payload/." "$out/lzma-payload/"
+python3 -c "import sys; sys.stdout.write(''.join('linea %d de un texto que se repite\r\n' % (i * 7 % 977) for i in range(60000)))" \
+    >"$out/lzma-payload/docs/texto.txt"
+build lzma "$out/lzma-payload" --command falta.exe --method lzma
 
 # A disk set: the installer spanned over disks of 100 KiB (two of them),
 # each disk's folder labelled for Wine as labels.txt says.
@@ -50,11 +75,23 @@ while read -r disk label; do
     printf '%s\n' "$label" >"$out/span/$disk/.windows-label"
 done <"$out/span/labels.txt"
 
+# The author's resources, one option group per installer and all at once:
+# icons made by icoutils' icotool (tests/icons/make_icons.py).
+python3 "$(dirname "$0")/../../icons/make_icons.py" "$out/icons"
+build res-icon "$payload" --command setup.exe --icon "$out/icons/png256.ico"
+build res-version "$payload" --command setup.exe --version 1.2.3.4 --product-name 'Mi Aplicación' \
+    --company 'Compañía Ñ' --description 'Instala Mi Aplicación' --copyright '© 2026 Compañía Ñ'
+build res-manifest "$payload" --command setup.exe --elevation requireAdministrator --dpi-aware
+build res-all "$payload" --command setup.exe --icon "$out/icons/png256.ico" --version 1.2.3.4 \
+    --product-name 'Mi Aplicación' --company 'Compañía Ñ' --description 'Instala Mi Aplicación' \
+    --copyright '© 2026 Compañía Ñ' --elevation highestAvailable --dpi-aware --sign-friendly
+
 # Exit codes: the same situations with and without --exit-codes.
 mkdir -p "$out/raw"
 cp "$payload/setup.exe" "$out/raw/setup.exe"
 head -c 4096 /dev/urandom >"$out/raw/datos.bin"  # incompressible: stored as it is
-# A file "a" and then a file inside a folder "a": the second cannot be made.
+# A file "a" and then a file inside a folder "a": the second cannot be made
+# (the builder refuses such names, so the archive goes in --verbatim).
 python3 - "$out/unwritable.zip" <<'PY'
 import sys, zipfile
 with zipfile.ZipFile(sys.argv[1], "w") as archive:
@@ -79,7 +116,7 @@ at = installer.index(member[:64]) + 100
 open(sys.argv[1], "r+b").write(installer[:at] + bytes([installer[at] ^ 0x10]) + installer[at + 1:])
 PY
     "$tvsfx" build --quiet --arch "$arch" --out "$out/$codes-unwritable.exe" --from-zip "$out/unwritable.zip" \
-        --command setup.exe --hidden "${extra[@]}"
+        --verbatim --command setup.exe --hidden "${extra[@]}"
 done
 
 # Without boxes: the damaged installer.

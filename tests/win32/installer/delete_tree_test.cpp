@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,89 @@ TEST_F(DeleteTreeTest, EverythingGoesWhateverItsAttributesOrName)
     EXPECT_TRUE(boxes.Stop().empty()) << "a box was shown";
 }
 
+// Man pages of one command family: long names that share a long prefix.
+// Wine makes short names on the fly by hashing the long name, and the last
+// two here get the same one (GCLO~2YN.1), so a deletion through the listed
+// short name reaches one of them twice and the other never; through the long
+// names every one goes, at the top and inside a folder with such a name.
+TEST_F(DeleteTreeTest, LongNamesSharingAPrefixAllGo)
+{
+    ScratchFolder scratch("delete-prefix");
+    const std::string tree = scratch / "TVSE0.TMP";
+    const std::string inner = tree + "\\gcloud_network-security_mirroring-deployment-groups";
+    ASSERT_TRUE(CreateDirectoryA(tree.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(inner.c_str(), nullptr));
+    std::vector<std::string> names;
+    for (const char *group : {"address-groups", "authorization-policies", "client-tls-policies",
+                              "firewall-endpoint-associations", "firewall-endpoints", "gateway-security-policies",
+                              "intercept-deployment-groups", "intercept-deployments", "intercept-endpoint-groups",
+                              "mirroring-deployment-groups", "mirroring-deployments", "mirroring-endpoint-groups",
+                              "mirroring-endpoint-group-associations", "security-profiles", "server-tls-policies",
+                              "tls-inspection-policies", "url-lists", "operations", "org-address-groups",
+                              "security-profile-groups", "intercept-endpoint-group-associations", "locations",
+                              "mirroring-endpoint-group-associations-v1", "authz-policies", "backend-policies"})
+        for (const char *verb : {"create", "delete", "describe", "list", "update", "add-iam-policy-binding",
+                                 "get-iam-policy", "set-iam-policy", "remove-iam-policy-binding", "export",
+                                 "import", "add-items"})
+            names.push_back(std::string("gcloud_network-security_") + group + "_" + verb + ".1");
+    names.push_back("gcloud_network-security_security-profile-groups.1");
+    names.push_back("gcloud_network-services_meshes_list.1");
+    for (const std::string &folder : {tree, inner})
+        for (const std::string &name : names)
+            ASSERT_TRUE(MakeFile(folder + "\\" + name, name, FILE_ATTRIBUTE_READONLY)) << name;
+
+    WindowAnswerer boxes(PressOnEveryBox(IDOK));
+    EXPECT_TRUE(DeleteTree(tree.c_str(), nullptr));
+    EXPECT_EQ("", ListTree(tree)) << "left in the folder";
+    EXPECT_FALSE(Exists(tree));
+    EXPECT_TRUE(boxes.Stop().empty()) << "a box was shown";
+}
+
+// A setup program may leave a tree deeper than any 261-byte path (made here
+// through "\\?\" paths): the entries that no path of that size reaches, even
+// through short names, stay with the folders that hold them; everything else
+// goes, with no internal error (which would show its box and end this
+// program with exit code 1).
+TEST_F(DeleteTreeTest, TreeDeeperThanThePathsLeavesOnlyWhatCannotBeReached)
+{
+    ScratchFolder scratch("delete-deep");
+    const std::string tree = scratch / "TVSE0.TMP";
+    ASSERT_TRUE(CreateDirectoryA(tree.c_str(), nullptr));
+    ASSERT_TRUE(MakeFile(tree + "\\before.txt", "antes"));
+    ASSERT_TRUE(MakeFile(tree + "\\zz-after.txt", "despues", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateDirectoryA((tree + "\\sub").c_str(), nullptr));
+    ASSERT_TRUE(MakeFile(tree + "\\sub\\inside.txt", "dentro"));
+    const std::wstring top = L"\\\\?\\" + Wide(tree);
+    std::wstring level = top + L"\\deep";
+    ASSERT_TRUE(CreateDirectoryW(level.c_str(), nullptr));
+    std::vector<std::wstring> files;
+    for (int depth = 0; depth < 40; depth++) {
+        level += L"\\a-level-of-a-tree-too-deep-for-its-paths-" + std::to_wstring(depth);
+        ASSERT_TRUE(CreateDirectoryW(level.c_str(), nullptr)) << depth;
+        files.push_back(level + L"\\file.txt");
+        HANDLE file = CreateFileW(files.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file) << depth;
+        CloseHandle(file);
+    }
+    ASSERT_GT(level.size(), 1600u);
+
+    WindowAnswerer boxes(PressOnEveryBox(IDOK));
+    EXPECT_FALSE(DeleteTree(tree.c_str(), nullptr)) << "the folder holds the deep tree";
+    EXPECT_TRUE(boxes.Stop().empty()) << "a box was shown";
+    EXPECT_FALSE(Exists(tree + "\\before.txt"));
+    EXPECT_FALSE(Exists(tree + "\\zz-after.txt")) << "the entries after the deep tree were not reached";
+    EXPECT_FALSE(Exists(tree + "\\sub"));
+    for (int depth : {0, 1})
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(files[depth].c_str())) << "a path that fits reaches "
+                                                                                       << Ansi(files[depth]);
+    // Deep names past ListTree's buffers come back empty: only the start of
+    // each listed path is compared.
+    std::istringstream left(ListTree(tree));
+    for (std::string name; std::getline(left, name);)
+        EXPECT_TRUE(name.empty() || name.rfind("deep", 0) == 0) << "left outside the deep tree: " << name;
+    RemoveTree(top);
+}
+
 TEST_F(DeleteTreeTest, NothingGoesAfterACommandThatFailed)
 {
     ScratchFolder scratch("delete-failed");
@@ -171,7 +255,10 @@ TEST_F(DeleteTreeTest, ShortPathsAreRefusedWithAMessage)
 
 // A file held open without sharing is retried for a second (the thread's
 // queue is pumped meanwhile), then scheduled for deletion at restart; the
-// rest goes, and the folder that still holds the file stays.
+// rest goes, and the folder that still holds the file stays. A hidden file
+// held open for reading and writing (its attributes can change, it cannot
+// be deleted) keeps its attributes: they are reset only for a file that
+// refuses deletion because of them.
 TEST_F(DeleteTreeTest, LockedFileIsLeftToTheRestart)
 {
     ScratchFolder scratch("delete-locked");
@@ -184,6 +271,11 @@ TEST_F(DeleteTreeTest, LockedFileIsLeftToTheRestart)
     const std::string held = tree + "\\held.txt";
     HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    const std::string hidden = tree + "\\hidden.txt";
+    ASSERT_TRUE(MakeFile(hidden, "oculto", FILE_ATTRIBUTE_HIDDEN));
+    HANDLE shared = CreateFileA(hidden.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, shared);
 
     ASSERT_FALSE(pending_.Lists(held));
     ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP, 0, 0));
@@ -191,11 +283,14 @@ TEST_F(DeleteTreeTest, LockedFileIsLeftToTheRestart)
     EXPECT_FALSE(DeleteTree(tree.c_str(), nullptr)) << "the folder holds the file";
     const DWORD elapsed = GetTickCount() - start;
     CloseHandle(file);
+    CloseHandle(shared);
 
-    EXPECT_GE(elapsed, 1000u) << "the file was given up before its second";
+    EXPECT_GE(elapsed, 2000u) << "a file was given up before its second";
     MSG message;
     EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_APP, WM_APP, PM_NOREMOVE)) << "the queue was not pumped";
-    EXPECT_EQ("held.txt\n", ListTree(tree));
+    EXPECT_EQ("held.txt\nhidden.txt\n", ListTree(tree));
+    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, GetFileAttributesA(hidden.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE)
+        << "the attributes of a file that was not deleted were reset";
     EXPECT_TRUE(pending_.Lists(held)) << held << " is not listed for deletion at restart";
 }
 

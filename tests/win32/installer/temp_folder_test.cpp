@@ -85,7 +85,8 @@ TEST_F(TempFolderTest, TrailingSeparatorIsAddedOnce)
 // Which variable gives the base, and what one step of stripping leaves of it.
 TEST_F(TempFolderTest, BaseComesFromTmpThenTemp)
 {
-    const std::string fits(260, 'a'), too_long(261, 'a');  // the buffer holds 260 characters and a NUL
+    // The buffer holds 260 characters and a NUL.
+    const std::string fits = "Z:\\" + std::string(257, 'a'), too_long(261, 'a');
     struct Case {
         const char *label;
         const char *tmp, *temp;
@@ -106,6 +107,37 @@ TEST_F(TempFolderTest, BaseComesFromTmpThenTemp)
     for (const Case &c : cases) {
         SetVariables(c.tmp, c.temp);
         EXPECT_EQ(c.base, Base()) << c.label;
+    }
+}
+
+// A relative variable is made absolute against the current directory, where
+// the program is when Install is pressed: the clean-up, which runs from
+// elsewhere, must reach the same folder. A full form too long for the buffer
+// counts as absent.
+TEST_F(TempFolderTest, RelativeBaseIsMadeAbsolute)
+{
+    char current[PATH_BYTES];
+    ASSERT_LT(GetCurrentDirectoryA(sizeof current, current), sizeof current);
+    const std::string here = current;
+    ASSERT_TRUE(here.size() > 3 && here.size() < 200) << "the test needs a current directory below a drive's root";
+    const std::string parent = here.substr(0, here.find_last_of('\\'));
+    // here\ddd... fills 251 bytes; 16 more do not fit.
+    const std::string deep(250 - here.size(), 'd'), too_deep = deep + "-past-the-buffer";
+    struct Case {
+        const char *tmp;
+        std::string base;
+    } const cases[] = {
+        {"..", parent},
+        {"..\\", parent},
+        {"sub\\temp", here + "\\sub\\temp"},
+        {".", here},
+        {"\\root-relative", here.substr(0, 2) + "\\root-relative"},
+        {deep.c_str(), here + "\\" + deep},
+        {too_deep.c_str(), "Z:\\temp-folder"},
+    };
+    for (const Case &c : cases) {
+        SetVariables(c.tmp, "Z:\\temp-folder");
+        EXPECT_EQ(c.base, Base()) << "TMP=" << c.tmp;
     }
 }
 

@@ -6,7 +6,7 @@
         --prefix PREFIX --out DIR [--sample]
 
 Installers are built (hidden, with the test setup program as setup.exe)
-from archives of several kinds: stored, deflate, Deflate64, encrypted, with
+from archives of several kinds: stored, deflate, Deflate64, LZMA, encrypted, with
 folders, with a comment. Each is then damaged in many ways, chosen
 deterministically: truncated at every record boundary and inside member
 data (as cut, which Windows mostly refuses to load, and with the section
@@ -28,7 +28,8 @@ the Wine prefix's C:\\users, a canary folder), except the report file
 TVSFX32.RPT after an internal error. A table of outcomes follows, then
 every failure in full. Exit status: 0 when every run passed.
 
---sample runs a short, spread-out sample of the same list (for make test).
+--sample runs a short, spread-out sample of the same list (for make test);
+--base NAME only the variants of one base (e.g. lzma), when working on it.
 """
 import argparse
 import collections
@@ -103,6 +104,7 @@ def build_bases(args, work):
         "stored": ["--from-zip", os.path.join(zips, "stored.zip")],
         "deflate": ["--from-dir", payload],
         "deflate64": ["--from-zip", os.path.join(zips, "deflate64.zip")],
+        "lzma": ["--from-dir", payload, "--method", "lzma"],
         "encrypted": ["--from-dir", payload, "--password", PASSWORD],
         "folders": ["--from-zip", os.path.join(zips, "folders.zip")],
         "comment": ["--from-zip", os.path.join(zips, "comment.zip")],
@@ -134,7 +136,9 @@ def stored_zip(members):
 def build_hostile(args, work, canary):
     """Installers an attacker would write, put in byte for byte
     (--verbatim): names that climb out of the temporary folder or name a
-    watched folder outright, and a member named twice whose second size
+    watched folder outright, a directory entry whose name holds a NUL (the
+    name before it would make its folder beside the installer), and a
+    member named twice whose second size
     (2 GiB or more) points back at the first. Hidden, the program replaces
     files without asking, so that size meets the extraction here; the
     overwrite question's step over it is failure_test.cpp's."""
@@ -146,6 +150,9 @@ def build_hostile(args, work, canary):
         "absolute": stored_zip([("setup.exe", setup),
                                 (windows_path(os.path.join(canary, "absoluto.txt")), b"fuera\r\n")]),
     }
+    # zipfile cuts a name at a NUL: the byte goes in afterwards, in both headers.
+    archives["nul-name"] = bytearray(stored_zip([("setup.exe", setup), ("fuera/sub#/", b"")])
+                                     .replace(b"fuera/sub#/", b"fuera/sub\0/"))
     twice = stored_zip([("setup.exe", setup), ("a.txt", b"primero\r\n"), ("a.txt", b"segundo\r\n")])
     first = twice.find(b"a.txt") - 30  # the first local header: its name follows 30 fixed bytes
     second = twice.find(b"PK\x03\x04", first + 4)
@@ -383,6 +390,7 @@ def main():
     for option in ("tvsfx", "arch", "driver", "fake-setup", "wine-run", "wine-arch", "prefix", "out"):
         parser.add_argument("--" + option, required=True)
     parser.add_argument("--sample", action="store_true")
+    parser.add_argument("--base", help="run only the variants of this base (stored, lzma, ...), no hostile ones")
     args = parser.parse_args()
 
     work = os.path.abspath(args.out)
@@ -391,6 +399,8 @@ def main():
     canary = os.path.join(work, "canary")
     made = variants(build_bases(args, work))
     made += [(f"hostile-{name}", "hostile", data) for name, data in build_hostile(args, work, canary).items()]
+    if args.base:
+        made = [v for v in made if v[0].startswith(args.base + "-")]
     if args.sample:
         # The intact installers, then a spread of the rest.
         # Two intact installers, the hostile ones, then a spread of the rest.

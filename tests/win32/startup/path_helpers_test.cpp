@@ -193,6 +193,29 @@ TEST(PathHelpers, SetFileTimesTakesDosTimeAsLocalTime)
     EXPECT_EQ(((local_minutes + bias_minutes) % 1440 + 1440) % 1440, utc_minutes);
 }
 
+// A date DosDateTimeToFileTime refuses leaves the file's times as they were.
+TEST(PathHelpers, SetFileTimesLeavesARefusedDateAlone)
+{
+    ScratchFolder folder("times-refused");
+    std::string path = folder.File("undated.txt");
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    FILETIME before[3], after[3];
+    ASSERT_TRUE(GetFileTime(file, &before[0], &before[1], &before[2]));
+
+    const WORD february_31 = ((2021 - 1980) << 9) | (2 << 5) | 31, month_13 = ((2021 - 1980) << 9) | (13 << 5) | 1;
+    for (WORD dos_date : {february_31, month_13}) {
+        FILETIME converted;
+        ASSERT_FALSE(DosDateTimeToFileTime(dos_date, 0, &converted)) << "the system takes " << dos_date;
+        EXPECT_EQ(0, SetFileTimes(file, dos_date, 0)) << dos_date;
+        ASSERT_TRUE(GetFileTime(file, &after[0], &after[1], &after[2]));
+        for (int i = 0; i < 3; i++)
+            EXPECT_EQ(0, CompareFileTime(&before[i], &after[i])) << dos_date << ", time " << i;
+    }
+    CloseHandle(file);
+}
+
 TEST(PathHelpers, MakeLongNameUsesTheListedName)
 {
     ScratchFolder folder("longname");
