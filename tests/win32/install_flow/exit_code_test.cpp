@@ -1,8 +1,8 @@
 // The exit codes of --exit-codes, each reached through the situation that
 // produces it, and the same situations without the option, which exit as the
 // installer always has (0; 1 only after an internal error). Every box is
-// answered with OK as a person would; the cancel case presses Cancel in the
-// main dialog before Install.
+// answered with OK as a person would (the password prompt with a wrong one);
+// the cancel case presses Cancel in the main dialog before Install.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -17,7 +17,7 @@ namespace {
 
 using namespace stub_test;
 
-constexpr int ID_MESSAGE = 101;
+constexpr int ID_MESSAGE = 101, ID_PASSWORD = 402;
 
 struct Ended {
     bool exited = false;
@@ -45,7 +45,10 @@ Ended RunAnswering(const std::string &name, bool cancel)
         for (HWND window : program.Windows()) {
             if (uiauto::ClassName(window) != "#32770")
                 continue;
-            if (GetDlgItem(window, ID_MESSAGE)) {
+            if (HWND password = GetDlgItem(window, ID_PASSWORD)) {
+                if (uiauto::TypeText(password, "clave equivocada") && uiauto::PressButtonId(window, IDOK))
+                    ended.boxes.push_back("[password typed]");
+            } else if (GetDlgItem(window, ID_MESSAGE)) {
                 if (cancel && uiauto::PressButtonId(window, IDCANCEL))
                     cancel = false;
             } else {
@@ -76,6 +79,7 @@ const CodeCase CASES[] = {
     {"unwritable", false, 0, 0x20000002, "No se "},                  // a folder where a file is
     {"missing", false, 0, 0x20000004, ""},                           // the system's text, any language
     {"no-command", false, 0, 0x20000005, "Error, no se ha definido"},
+    {"password", false, 0, 0x20000003, "[password typed]"},          // a wrong one
     {"cancel", true, 0, 1602, ""},                                   // Cancel before Install
     {"internal", false, 1, 1603, "Talvok internal error"},           // a title longer than its buffer
 };

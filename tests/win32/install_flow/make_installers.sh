@@ -104,6 +104,7 @@ for codes in plain codes; do
     build "$codes-3010" "$payload" --command setup.exe --parameters 'exit 3010' --hidden "${extra[@]}"
     build "$codes-missing" "$payload" --command falta.exe --hidden "${extra[@]}"
     build "$codes-no-command" "$payload" --hidden "${extra[@]}"
+    build "$codes-password" "$payload" --command setup.exe --hidden --password 'clave secreta' "${extra[@]}"
     build "$codes-cancel" "$payload" --command setup.exe "${extra[@]}"
     build "$codes-internal" "$payload" --command setup.exe --hidden --unchecked-fields \
         --title "$(printf 'T%.0s' {1..80})" "${extra[@]}"
