@@ -22,6 +22,13 @@ const FlagSwitch FlagSwitches[] = {
     {"argv0", FLAG_ARGV0, "append \" -argv0 \" and the installer's own path to the parameters (bit 21)"},
     {"hidden", FLAG_UNATTENDED,
      "unattended: no intro question, hidden dialog, extraction starts by itself (bit 22)"},
+    {"exit-codes", FLAG_EXIT_CODES,
+     "exit with the command's own exit code, or with one of the installer's (README) (bit 24)"},
+    {"no-error-boxes", FLAG_NO_ERROR_BOXES,
+     "with --hidden: every message goes to a log (-log PATH, else TVSFX<pid>.LOG in the\n"
+     "                     temporary folder's parent) instead of a box (bit 25)"},
+    {"wait-all", FLAG_WAIT_ALL,
+     "run the command in a job object and wait until every process in it has ended (bit 26)"},
 };
 
 const unsigned FLAG_SWITCH_COUNT = sizeof FlagSwitches / sizeof FlagSwitches[0];

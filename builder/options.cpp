@@ -175,6 +175,22 @@ Options ParseCommandLine(int argc, const char *const *argv)
         Refuse("--verbatim puts the archive in as it is; it cannot be cut into disks (no --span)");
     if ((options.switch_flags & FLAG_EXE_VOLUMES) && !options.span_bytes)
         Refuse("--exe-volumes names the files of a disk set: it needs --span");
+    if ((options.switch_flags & FLAG_NO_ERROR_BOXES) && !(options.switch_flags & FLAG_UNATTENDED))
+        Refuse("--no-error-boxes is for runs nobody watches: it needs --hidden (a person at a visible "
+               "installer answers its boxes)");
+    if ((options.switch_flags & FLAG_NO_ERROR_BOXES) && (options.switch_flags & FLAG_WAIT))
+        Refuse("--no-error-boxes and --wait: the installer would wait for ever for a click on Done that nobody "
+               "makes");
+    if ((options.switch_flags & FLAG_NO_ERROR_BOXES) &&
+        (options.password.text || options.password.file || (options.switch_flags & FLAG_ENCRYPTED)))
+        Refuse("--no-error-boxes and a password: the installer would wait for ever for a password that nobody "
+               "types");
+    if ((options.switch_flags & FLAG_WAIT_ALL) &&
+        (options.switch_flags & FLAG_SHELL_INSTALL) == FLAG_SHELL_INSTALL)
+        Refuse("--wait-all and --shell-install: the shell starts the command itself, so it cannot be started "
+               "inside the installer's job");
+    if ((options.switch_flags & FLAG_WAIT_ALL) && options.wait_name)
+        Refuse("--wait-all and --wait-name: --wait-all already waits for every program the command starts");
     if (options.verbatim && (options.password.text || options.password.file))
         Refuse("--verbatim puts the archive in as it is; it cannot be encrypted on the way (no --password)");
     return options;

@@ -16,6 +16,9 @@
 #include "startup/error_abort.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
+#include "startup/exit_code.h"
+#include "startup/message_box.h"
+#include "startup/message_log.h"
 #include "startup/message_table.h"
 #include "startup/own_file.h"
 #include "startup/run_state.h"
@@ -54,7 +57,15 @@ static int Prompt(UINT style, const char *format, ...)
         InternalError("sfxhead", PLACE_DISK_PROMPT_TEXT);
     if (lstrlenA(FormatBuffer) >= BufferSizes[SIZE_FORMAT_BUFFER] - 1)
         InternalError("sfxhead", PLACE_DISK_PROMPT_FULL);
-    return MessageBoxA(MainWindow, FormatBuffer, TEXT_CAPTION, style);
+    return ShowMessage(MainWindow, FormatBuffer, style, format);
+}
+
+// The prompt was answered with Cancel or Abort (by the log when no person
+// is there): the run ends.
+[[noreturn]] static void AbandonDisk()
+{
+    NoteOutcome(MessagesGoToLog() ? EXIT_DISK_MISSING : EXIT_USER_CANCELLED);
+    AbortRun(2);
 }
 
 // The disk in the drive, once the user has put one there whose label names
@@ -71,7 +82,7 @@ static uint16_t LabelledDisk(const char *drive_root, uint16_t wanted)
         case IDRETRY:
             break;
         default:
-            AbortRun(2);
+            AbandonDisk();
         }
     }
 }
@@ -108,7 +119,7 @@ void OpenDisk(uint16_t wanted, DiskNaming naming)
         const int answer = wanted == 0 ? Prompt(MB_OKCANCEL, Message(MSG_INSERT_LAST_DISK), drive_root)
                                        : Prompt(MB_OKCANCEL, Message(MSG_INSERT_DISK), wanted, drive_root);
         if (answer != IDOK)
-            AbortRun(2);
+            AbandonDisk();
     }
     char name[PATH_BUFFER_BYTES];
     DiskFileName(name, naming);

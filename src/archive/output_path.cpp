@@ -13,6 +13,8 @@
 #include "startup/error_abort.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
+#include "startup/exit_code.h"
+#include "startup/message_box.h"
 #include "startup/message_table.h"
 #include "startup/path_helpers.h"
 
@@ -244,8 +246,9 @@ OverwriteDecision DecideOverwrite()
     if (FormatString(question, sizeof question, Message(MSG_OVERWRITE_QUESTION), OutputPath) ||
         lstrlenA(question) >= static_cast<int>(sizeof question) - 1)
         InternalError("sfxhead", PLACE_OVERWRITE_QUESTION);
-    switch (MessageBoxA(MainWindow, question, TEXT_CAPTION, MB_YESNOCANCEL)) {
+    switch (ShowMessage(MainWindow, question, MB_YESNOCANCEL, Message(MSG_OVERWRITE_QUESTION))) {
     case IDCANCEL:
+        NoteOutcome(EXIT_USER_CANCELLED);
         AbortRun(1);
     case IDYES:
         return OverwriteDecision::Extract;

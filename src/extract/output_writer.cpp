@@ -11,6 +11,8 @@
 #include "startup/abort.h"
 #include "startup/error_abort.h"
 #include "startup/internal_error_places.h"
+#include "startup/exit_code.h"
+#include "startup/message_box.h"
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/run_state.h"
@@ -83,8 +85,10 @@ void WriteOutputBuffer()
 void CheckWrite(UINT written_bytes)
 {
     if (written_bytes != static_cast<UINT>(HFILE_ERROR) && written_bytes == Stream.OutputFill) {
-        if (PollCancel())
+        if (PollCancel()) {
+            NoteOutcome(EXIT_USER_CANCELLED);
             AbortRun(2);
+        }
         return;
     }
     ErrorAbortFormatted(PLACE_WRITE_ERROR_TEXT, PLACE_WRITE_ERROR_FULL, Message(MSG_WRITE_ERROR), OutputPath);
@@ -115,7 +119,7 @@ bool ConfirmStopExtraction()
     if (asking)
         return CancelFlag != 0;
     asking = true;
-    const bool yes = MessageBoxA(MainWindow, Message(MSG_CANCEL_QUESTION), TEXT_CAPTION,
+    const bool yes = ShowMessage(MainWindow, Message(MSG_CANCEL_QUESTION),
                                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
     asking = false;
     return yes || CancelFlag;

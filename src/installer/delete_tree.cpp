@@ -31,6 +31,7 @@
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
+#include "startup/message_box.h"
 #include "startup/message_table.h"
 #include "startup/path_helpers.h"
 #include "startup/run_state.h"
@@ -226,7 +227,7 @@ bool DeleteTree(const char *folder, HWND owner)
     if (CommandFailed)
         return false;
     if (!folder || lstrlenA(folder) < SHORTEST_FOLDER_CHARS) {
-        MessageBoxA(MainWindow, Message(MSG_CHANGE_FOLDER_ERROR), TEXT_CAPTION, MB_OK);
+        ShowMessage(MainWindow, Message(MSG_CHANGE_FOLDER_ERROR), MB_OK);
         return false;
     }
     PathDidNotFit = false;

@@ -11,11 +11,13 @@
 
 #include "archive/output_path.h"
 #include "fixed_texts.h"
+#include "installer/command_job.h"
 #include "portable/message_buffers.h"
 #include "portable/parameter_block.h"
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
+#include "startup/message_box.h"
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
@@ -34,13 +36,13 @@ static void ReportSystemError(DWORD error)
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
                    nullptr, error, LANG_USER_DEFAULT, reinterpret_cast<char *>(&text), 0, nullptr);
     if (text) {
-        MessageBoxA(MainWindow, text, TEXT_CAPTION, MB_OK);
+        ShowMessage(MainWindow, text, MB_OK);
         LocalFree(text);
         return;
     }
     char fallback[32];
     if (FormatString(fallback, sizeof fallback, "Error %lu", static_cast<unsigned long>(error)) == 0)
-        MessageBoxA(MainWindow, fallback, TEXT_CAPTION, MB_OK);
+        ShowMessage(MainWindow, fallback, MB_OK);
 }
 
 // True when the file (not a folder) at path exists.
@@ -119,10 +121,12 @@ static UINT_PTR ProcessLaunch(const char *command, char *command_line, HANDLE *p
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWDEFAULT;
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(application, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    if (!CreateProcessA(application, command_line, nullptr, nullptr, FALSE, CommandCreationFlags(), nullptr, nullptr,
+                        &startup, &started)) {
         ReportSystemError(GetLastError());
         return LAUNCH_FAILED;
     }
+    AdoptCommand(started.hProcess, started.hThread);
     CloseHandle(started.hThread);
     *process = started.hProcess;
     return LAUNCH_STARTED;
@@ -143,7 +147,7 @@ UINT_PTR LaunchCommand(const char *command, const char *parameters, HANDLE *proc
         return result;
     if (FormatString(command_line, sizeof command_line, Message(MSG_RUN_ERROR), static_cast<int>(result), command))
         InternalError("sfxhead", PLACE_LAUNCH_ERROR);
-    MessageBoxA(MainWindow, command_line, TEXT_CAPTION, MB_OK);
+    ShowMessage(MainWindow, command_line, MB_OK, Message(MSG_RUN_ERROR));
     return LAUNCH_FAILED;
 }
 

@@ -63,3 +63,6 @@ constexpr uint32_t FLAG_INTRO_TWO_BUTTONS = 1u << 19;
 constexpr uint32_t FLAG_INTRO_OK_CANCEL = 1u << 20;  // with bit 19: OK/Cancel, else Yes/No
 constexpr uint32_t FLAG_ARGV0 = 1u << 21;            // append " -argv0 " and own path
 constexpr uint32_t FLAG_UNATTENDED = 1u << 22;       // hidden, automatic, no intro
+constexpr uint32_t FLAG_EXIT_CODES = 1u << 24;       // exit with the command's code, or with one of ours
+constexpr uint32_t FLAG_NO_ERROR_BOXES = 1u << 25;   // with bit 22: messages go to a log, not to boxes
+constexpr uint32_t FLAG_WAIT_ALL = 1u << 26;         // wait for every process of the command's job

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "startup/exit_code.h"
+
 AbortPoint *AbortContext;
 int AbortCode;
 
@@ -9,6 +11,6 @@ void AbortRun(int code)
 {
     AbortCode = code;
     if (!AbortContext)
-        ExitProcess(0);
+        ExitProcess(ProcessExitCode(0));
     __builtin_longjmp(AbortContext->jump, 1);
 }

@@ -34,5 +34,6 @@ extern int AbortCode;             // code of the last AbortRun
     (AbortContext = &(point), __builtin_setjmp((point).jump))
 
 // Jumps to AbortContext with code (non-zero). Without a saved point it ends
-// the process with exit code 0. Does not return.
+// the process with exit code 0 (with FLAG_EXIT_CODES, the run's). Does not
+// return.
 [[noreturn]] void AbortRun(int code);

@@ -9,13 +9,20 @@
 #include "startup/byte_helpers.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
+#include "startup/message_box.h"
 #include "startup/message_table.h"
 #include "startup/run_state.h"
 
+// Shows text, formatted from the table text source, and aborts.
+[[noreturn]] static void ErrorAbortFrom(const char *text, const char *source)
+{
+    ShowMessage(MainWindow, text, MB_ICONERROR, source);
+    AbortRun(2);
+}
+
 void ErrorAbort(const char *text)
 {
-    MessageBoxA(MainWindow, text, TEXT_CAPTION, MB_ICONERROR);
-    AbortRun(2);
+    ErrorAbortFrom(text, text);
 }
 
 void HeaderCorruptAbort()
@@ -33,7 +40,7 @@ void ErrorAbortFormatted(int format_place, int full_place, const char *format, .
         InternalError("sfxhead", format_place);
     if (lstrlenA(FormatBuffer) >= BufferSizes[SIZE_FORMAT_BUFFER] - 1)
         InternalError("sfxhead", full_place);
-    ErrorAbort(FormatBuffer);
+    ErrorAbortFrom(FormatBuffer, format);
 }
 
 void ReportReadError(int code)
@@ -48,5 +55,5 @@ void ReportReadError(int code)
     // A text that fills the buffer to its last byte counts as not fitting.
     if (lstrlenA(FormatBuffer) >= BufferSizes[SIZE_FORMAT_BUFFER] - 1)
         InternalError("sfxhead", PLACE_READ_ERROR_FULL);
-    ErrorAbort(FormatBuffer);
+    ErrorAbortFrom(FormatBuffer, Message(MSG_READ_ERROR));
 }

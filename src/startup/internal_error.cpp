@@ -5,6 +5,8 @@
 
 #include "fixed_texts.h"
 #include "startup/byte_helpers.h"
+#include "startup/exit_code.h"
+#include "startup/message_box.h"
 #include "startup/run_state.h"
 
 constexpr int REPORT_LINE_BYTES = 401;
@@ -74,17 +76,17 @@ void WriteDiagnosticReport(HANDLE file)
 void InternalError(const char *source, int line)
 {
     if (InternalErrorCount++ != 0)
-        ExitProcess(1);
+        ExitProcess(ProcessExitCode(1));
 
     char text[REPORT_LINE_BYTES];
     if (FormatString(text, sizeof text, TEXT_INTERNAL_ERROR_FORMAT, source, line))
         InternalError("sfxhead", 3188);
-    MessageBoxA(MainWindow, text, TEXT_CAPTION, MB_ICONWARNING);
+    ShowMessage(MainWindow, text, MB_ICONWARNING);
 
     HANDLE report = CreateFileA(REPORT_FILE_NAME, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (report == INVALID_HANDLE_VALUE)
-        ExitProcess(1);
+        ExitProcess(ProcessExitCode(1));
     if (AppendString(text, sizeof text, "\r\n"))
         InternalError("sfxhead", 3197);
     DWORD written;
@@ -94,6 +96,6 @@ void InternalError(const char *source, int line)
 
     if (FormatString(text, sizeof text, TEXT_REPORT_WRITTEN_FORMAT, REPORT_FILE_NAME))
         InternalError("sfxhead", 3210);
-    MessageBoxA(MainWindow, text, TEXT_CAPTION, MB_ICONWARNING);
-    ExitProcess(1);
+    ShowMessage(MainWindow, text, MB_ICONWARNING);
+    ExitProcess(ProcessExitCode(1));
 }

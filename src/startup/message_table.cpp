@@ -47,6 +47,14 @@ const char *Message(StringId id)
     return MessageTable + MessageOffsets[id];
 }
 
+int StringIdOfText(const char *text)
+{
+    for (int id = 0; MessageTable && id < MESSAGE_COUNT; id++)
+        if (text == MessageTable + MessageOffsets[id])
+            return id;
+    return -1;
+}
+
 const char *MainDialogTemplate()
 {
     return MessageTable + MessageOffsets[MAIN_DIALOG_ENTRY];

@@ -52,6 +52,10 @@ void UnpackMessageTable();
 // The text of id in the ANSI code page.
 const char *Message(StringId id);
 
+// The StringId whose text lies at text in the table, or -1 when text is no
+// text of the table (a formatted copy, a text of the program's own data).
+int StringIdOfText(const char *text);
+
 // The main dialog's template inside MessageTable (not 4-aligned: copy it
 // into a block of its own before use).
 const char *MainDialogTemplate();

@@ -1,7 +1,7 @@
 // The program's only entry: prepares the run-wide state, reads and checks the
 // program's own file, asks the intro question, reads the command line and
-// runs the main dialog. Every early exit returns 0; only an internal error
-// ends the process with another code.
+// runs the main dialog. Every exit returns 0 (only an internal error ends the
+// process with another code), or, with FLAG_EXIT_CODES, the run's exit code.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,7 +11,10 @@
 #include "startup/abort.h"
 #include "startup/byte_helpers.h"
 #include "startup/command_line.h"
+#include "startup/exit_code.h"
 #include "startup/internal_error.h"
+#include "startup/message_box.h"
+#include "startup/message_log.h"
 #include "startup/message_table.h"
 #include "startup/own_file.h"
 #include "startup/parameter_block_data.h"
@@ -51,7 +54,10 @@ static bool AskIntroQuestion()
     if (flags & FLAG_INTRO_TWO_BUTTONS)
         buttons = (flags & FLAG_INTRO_OK_CANCEL) ? MB_OKCANCEL : MB_YESNO;
     int answer = MessageBoxA(nullptr, IntroText, caption, buttons | MB_TASKMODAL);
-    return answer != IDNO && answer != IDCANCEL;
+    if (answer != IDNO && answer != IDCANCEL)
+        return true;
+    NoteOutcome(EXIT_USER_CANCELLED);
+    return false;
 }
 
 // Runs the main dialog from its template in the message table. The template
@@ -69,6 +75,7 @@ static void RunMainDialog()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
 {
     ResetRunState();
+    ReadLogArgument(command_line);
     InitCommonControls();
     BusyCursor = LoadCursorA(nullptr, IDC_WAIT);
     ArrowCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -86,24 +93,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
 
     static AbortPoint start_up;
     if (SAVE_ABORT_CONTEXT(start_up))
-        return 0;
+        return ProcessExitCode(0);
 
     Initialise();
     if (!PeCheck()) {
-        MessageBoxA(MainWindow, Message(MSG_DAMAGED_ARCHIVE), TEXT_CAPTION, MB_ICONERROR);
-        return 0;
+        ShowMessage(MainWindow, Message(MSG_DAMAGED_ARCHIVE), MB_ICONERROR);
+        return ProcessExitCode(0);
     }
     if (HasInfoOption(command_line)) {
-        MessageBoxA(nullptr, InfoText, TEXT_CAPTION, MB_OK);
-        return 0;
+        ShowMessage(nullptr, InfoText, MB_OK);
+        return ProcessExitCode(0);
     }
     if ((WindowsVersion & 0xFF) < 4) {
-        MessageBoxA(nullptr, Message(MSG_NEEDS_WINDOWS_95), TEXT_CAPTION, MB_OK);
-        return 0;
+        ShowMessage(nullptr, Message(MSG_NEEDS_WINDOWS_95), MB_OK);
+        return ProcessExitCode(0);
     }
     if (ParameterField16(PB_COMPLETION) == 0) {
-        MessageBoxA(nullptr, Message(MSG_INCOMPLETE), TEXT_CAPTION, MB_ICONERROR);
-        return 0;
+        ShowMessage(nullptr, Message(MSG_INCOMPLETE), MB_ICONERROR);
+        return ProcessExitCode(0);
     }
     const uint32_t flags = ParameterFlags();
     WaitFlag = (flags & FLAG_WAIT) != 0;
@@ -111,7 +118,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     RegisterMeterClass(AppInstance);
     if (IntroText && !(flags & FLAG_UNATTENDED)) {
         if (!AskIntroQuestion())
-            return 0;
+            return ProcessExitCode(0);
         LocalFree(IntroText);
         IntroText = nullptr;
     }
@@ -124,5 +131,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     AbortContext = nullptr;
     RunMainDialog();
     Teardown();
-    return 0;
+    return ProcessExitCode(0);
 }

@@ -10,13 +10,16 @@
 #include "extract/crypt/password_dialog.h"
 #include "extract/output_writer.h"
 #include "fixed_texts.h"
+#include "installer/command_job.h"
 #include "installer/delete_tree.h"
 #include "installer/launch_command.h"
 #include "installer/temp_folder.h"
 #include "portable/parameter_block.h"
 #include "startup/byte_helpers.h"
+#include "startup/exit_code.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
+#include "startup/message_box.h"
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
@@ -111,8 +114,10 @@ static void WaitForCommand(HANDLE process)
     CancelFlag = 0;
     for (;;) {
         if (process) {
-            if (WaitForSingleObject(process, COMMAND_WAIT_SLICE_MS) == WAIT_OBJECT_0)
+            if (CommandEnded(process, COMMAND_WAIT_SLICE_MS)) {
+                NoteCommandExitCode(process);
                 break;
+            }
         } else {
             WaitForInput(COMMAND_WAIT_SLICE_MS);
         }
@@ -168,7 +173,7 @@ InstallOutcome RunInstallSequence(HWND dialog)
     EnableWindow(install_button, FALSE);
 
     if (!CreateTempFolder(TargetFolder, sizeof TargetFolder)) {
-        MessageBoxA(GetTopWindow(nullptr), Message(MSG_NO_TEMP_FOLDER), TEXT_CAPTION, MB_ICONERROR);
+        ShowMessage(GetTopWindow(nullptr), Message(MSG_NO_TEMP_FOLDER), MB_ICONERROR);
         // Only Cancel is left, and nobody can press it on a hidden dialog.
         if (Unattended())
             EndDialog(dialog, 1);
@@ -198,18 +203,19 @@ InstallOutcome RunInstallSequence(HWND dialog)
         return InstallOutcome::CommonEnd;
     }
     if (!TargetFolder[0] || ChangeToFolder(TargetFolder, sizeof TargetFolder)) {
-        MessageBoxA(MainWindow, Message(MSG_CHANGE_FOLDER_ERROR), TEXT_CAPTION, MB_OK);
+        ShowMessage(MainWindow, Message(MSG_CHANGE_FOLDER_ERROR), MB_OK);
         UnattendedClose(dialog);
         return InstallOutcome::CommonEnd;
     }
     if (!RunCommand[0]) {
-        MessageBoxA(MainWindow, Message(MSG_NO_COMMAND), TEXT_CAPTION, MB_ICONERROR);
+        ShowMessage(MainWindow, Message(MSG_NO_COMMAND), MB_ICONERROR);
         CommandFailed = 1;
         RunCleanUp(dialog);
         return InstallOutcome::CommonEnd;
     }
     HANDLE process = nullptr;
     if (LaunchCommand(RunCommand, RunParameters, &process) <= 31) {
+        NoteOutcome(EXIT_COMMAND_NOT_STARTED);
         CommandFailed = 1;
         RunCleanUp(dialog);
         return InstallOutcome::CommonEnd;

@@ -11,8 +11,10 @@
 #include "fixed_texts.h"
 #include "portable/message_buffers.h"
 #include "startup/byte_helpers.h"
+#include "startup/exit_code.h"
 #include "startup/internal_error.h"
 #include "startup/internal_error_places.h"
+#include "startup/message_box.h"
 #include "startup/message_table.h"
 #include "startup/parameter_block_data.h"
 #include "startup/path_helpers.h"
@@ -95,7 +97,7 @@ static void OnWindowPosChanging(WINDOWPOS *position)
 // Done: the user says the setup program has finished.
 static BOOL OnDone(HWND dialog)
 {
-    if (MessageBoxA(MainWindow, Message(MSG_CONFIRM_DONE), TEXT_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDNO)
+    if (ShowMessage(MainWindow, Message(MSG_CONFIRM_DONE), MB_YESNO | MB_ICONQUESTION) == IDNO)
         return TRUE;
     WaitingForDone = 0;
     RunCleanUp(dialog);
@@ -103,9 +105,9 @@ static BOOL OnDone(HWND dialog)
 }
 
 // Asks before leaving temporary files behind; Yes ends every wait.
-static bool ConfirmCancel(const char *question)
+static bool ConfirmCancel(const char *question, const char *source)
 {
-    return MessageBoxA(MainWindow, question, TEXT_CAPTION, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+    return ShowMessage(MainWindow, question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, source) == IDYES;
 }
 
 static BOOL OnCancel(HWND dialog)
@@ -119,16 +121,17 @@ static BOOL OnCancel(HWND dialog)
         return TRUE;
     }
     if (WaitingForDone) {
-        if (!ConfirmCancel(Message(MSG_CONFIRM_CANCEL)))
+        if (!ConfirmCancel(Message(MSG_CONFIRM_CANCEL), nullptr))
             return TRUE;
     } else if (CommandRunning) {
         char question[STILL_RUNNING_BYTES];
         if (FormatString(question, sizeof question, Message(MSG_STILL_RUNNING), RunCommand))
             InternalError("sfxhead", PLACE_STILL_RUNNING);
-        if (!ConfirmCancel(question))
+        if (!ConfirmCancel(question, Message(MSG_STILL_RUNNING)))
             return FALSE;
     }
     CancelFlag = 1;
+    NoteOutcome(EXIT_USER_CANCELLED);
     EndDialog(dialog, 1);
     return TRUE;
 }
@@ -142,7 +145,7 @@ static BOOL OnAbout(HWND dialog)
             InternalError("sfxhead", PLACE_ABOUT_TEXT);
         shown = text;
     }
-    MessageBoxA(dialog, shown, TEXT_CAPTION, MB_OK);
+    ShowMessage(dialog, shown, MB_OK);
     return FALSE;
 }
 

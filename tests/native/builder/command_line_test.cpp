@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 
 namespace builder_test {
 namespace {
@@ -51,11 +52,17 @@ TEST_F(Flags, EachSwitchSetsItsBits)
         {"--wait", 0x40},          {"--password-prompt", 0x100},   {"--auto", 0x200},
         {"--sign-friendly", 0x800}, {"--info-button", 0x2000},     {"--shell-install", 0x30000},
         {"--title-caption", 0x40000}, {"--intro-yes-no", 0x80000}, {"--intro-ok-cancel", 0x180000},
-        {"--argv0", 0x200000},     {"--hidden", 0x400000},
+        {"--argv0", 0x200000},     {"--hidden", 0x400000},      {"--exit-codes", 0x1000000},
+        {"--hidden --no-error-boxes", 0x2400000}, {"--wait-all", 0x4000000},
     };
     EXPECT_EQ(0u, FlagsOf({}));
-    for (const Case &c : cases)
-        EXPECT_EQ(c.mask, FlagsOf({c.option})) << c.option;
+    for (const Case &c : cases) {
+        std::vector<std::string> words;
+        std::istringstream split(c.option);
+        for (std::string word; split >> word;)
+            words.push_back(word);
+        EXPECT_EQ(c.mask, FlagsOf(words)) << c.option;
+    }
     EXPECT_EQ(0x10u | 0x4u, FlagsOf({"--title", "", "--wait-name", "x"})) << "derived bits";
 }
 
@@ -94,6 +101,15 @@ TEST(CommandLine, UsageMistakesAreRefused)
         {{"build", "--out", out, "--from-zip", dir / "missing.zip"}, "cannot open"},
         {{"build", "--out", out, "--from-dir", dir.path(), "--stub", dir / "missing.exe"}, "cannot open"},
         {{"build", "--out", dir / "no/such/folder/setup.exe", "--from-dir", dir.path()}, "cannot create"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--no-error-boxes"}, "it needs --hidden"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--hidden", "--no-error-boxes", "--wait"},
+         "a click on Done that nobody makes"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--hidden", "--no-error-boxes", "--password", "p"},
+         "a password that nobody types"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--wait-all", "--shell-install"},
+         "cannot be started inside the installer's job"},
+        {{"build", "--out", out, "--from-dir", dir.path(), "--wait-all", "--wait-name", "x"},
+         "already waits for every program"},
     };
     for (const Case &c : cases) {
         ToolRun run = RunTvsfx(c.arguments);

@@ -67,5 +67,22 @@ for m in d["members"]:
     EXPECT_EQ(expected, read.out);
 }
 
+// The deployment options by name, in the text and in the JSON.
+TEST_F(Info, NamesTheDeploymentOptions)
+{
+    ASSERT_EQ(0, BuildFromDir(dir / "payload", dir / "deploy.exe",
+                              {"--command", "setup.bat", "--hidden", "--exit-codes", "--no-error-boxes", "--wait-all"})
+                     .exit_code);
+    ToolRun text = RunTvsfx({"info", dir / "deploy.exe"});
+    ASSERT_EQ(0, text.exit_code) << text.err;
+    EXPECT_NE(std::string::npos, text.out.find("0x07400000 hidden exit-codes no-error-boxes wait-all")) << text.out;
+    ToolRun json = RunTvsfx({"info", "--json", dir / "deploy.exe"});
+    ASSERT_EQ(0, json.exit_code) << json.err;
+    EXPECT_NE(std::string::npos,
+              json.out.find("\"names\": [\n        \"hidden\",\n        \"exit-codes\",\n        \"no-error-boxes\",\n"
+                            "        \"wait-all\"\n      ]"))
+        << json.out;
+}
+
 }  // namespace
 }  // namespace builder_test

@@ -4,10 +4,12 @@
    after its own name, and the files around it. Its first argument then
    says what more it does:
      wait   stays until the file %TALVOK_RELEASE% exists;
-     spawn  starts "holder.exe hold" from its folder and ends at once;
+     spawn  starts "holder.exe hold" from its folder and ends at once, with
+            exit code 3;
      hold   (as holder.exe) keeps its own file open until released;
      deep   leaves in its folder a tree deeper than any path of 260
-            characters, a file at every level.
+            characters, a file at every level;
+     exit N ends at once with exit code N.
    Every wait gives up after 60 s. */
 #include <windows.h>
 
@@ -117,6 +119,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
         return 0;
     }
     Report(arguments);
+    if (arguments[0] == 'e' && arguments[1] == 'x' && arguments[2] == 'i' && arguments[3] == 't' &&
+        arguments[4] == ' ') {
+        unsigned code = 0;
+        for (const char *digit = arguments + 5; *digit >= '0' && *digit <= '9'; digit++)
+            code = code * 10 + (unsigned)(*digit - '0');
+        return (int)code;
+    }
     if (lstrcmpA(arguments, "wait") == 0) {
         WaitForRelease();
     } else if (lstrcmpA(arguments, "deep") == 0) {
@@ -129,6 +138,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
             CloseHandle(started.hThread);
             CloseHandle(started.hProcess);
         }
+        return 3;
     }
     return 0;
 }

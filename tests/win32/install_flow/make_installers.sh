@@ -85,3 +85,57 @@ build res-manifest "$payload" --command setup.exe --elevation requireAdministrat
 build res-all "$payload" --command setup.exe --icon "$out/icons/png256.ico" --version 1.2.3.4 \
     --product-name 'Mi Aplicación' --company 'Compañía Ñ' --description 'Instala Mi Aplicación' \
     --copyright '© 2026 Compañía Ñ' --elevation highestAvailable --dpi-aware --sign-friendly
+
+# Exit codes: the same situations with and without --exit-codes.
+mkdir -p "$out/raw"
+cp "$payload/setup.exe" "$out/raw/setup.exe"
+head -c 4096 /dev/urandom >"$out/raw/datos.bin"  # incompressible: stored as it is
+# A file "a" and then a file inside a folder "a": the second cannot be made
+# (the builder refuses such names, so the archive goes in --verbatim).
+python3 - "$out/unwritable.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as archive:
+    archive.writestr("a", "un archivo\r\n")
+    archive.writestr("a/b.txt", "dentro de a\r\n")
+PY
+for codes in plain codes; do
+    extra=()
+    [ "$codes" = codes ] && extra=(--exit-codes)
+    build "$codes-3010" "$payload" --command setup.exe --parameters 'exit 3010' --hidden "${extra[@]}"
+    build "$codes-missing" "$payload" --command falta.exe --hidden "${extra[@]}"
+    build "$codes-no-command" "$payload" --hidden "${extra[@]}"
+    build "$codes-password" "$payload" --command setup.exe --hidden --password 'clave secreta' "${extra[@]}"
+    build "$codes-cancel" "$payload" --command setup.exe "${extra[@]}"
+    build "$codes-internal" "$payload" --command setup.exe --hidden --unchecked-fields \
+        --title "$(printf 'T%.0s' {1..80})" "${extra[@]}"
+    build "$codes-damaged" "$out/raw" --command setup.exe --hidden "${extra[@]}"
+    # One bit of datos.bin's stored data flipped: its CRC no longer matches.
+    python3 - "$out/$codes-damaged.exe" "$out/raw/datos.bin" <<'PY'
+import sys
+installer, member = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+at = installer.index(member[:64]) + 100
+open(sys.argv[1], "r+b").write(installer[:at] + bytes([installer[at] ^ 0x10]) + installer[at + 1:])
+PY
+    "$tvsfx" build --quiet --arch "$arch" --out "$out/$codes-unwritable.exe" --from-zip "$out/unwritable.zip" \
+        --verbatim --command setup.exe --hidden "${extra[@]}"
+done
+
+# Without boxes: the damaged installer.
+build silent-damaged "$out/raw" --command setup.exe --hidden --exit-codes --no-error-boxes
+python3 - "$out/silent-damaged.exe" "$out/raw/datos.bin" <<'PY'
+import sys
+installer, member = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+at = installer.index(member[:64]) + 100
+open(sys.argv[1], "r+b").write(installer[:at] + bytes([installer[at] ^ 0x10]) + installer[at + 1:])
+PY
+# A disk set started from a fixed drive: its label names no disk, so the
+# installer asks for disk 1.
+mkdir -p "$out/silent-span"
+"$tvsfx" build --quiet --arch "$arch" --out "$out/silent-span/INSTALL.EXE" --from-dir "$payload" \
+    --command setup.exe --span 100k --hidden --exit-codes --no-error-boxes
+
+# A setup program that starts holder.exe and ends at once, with and without
+# --wait-all.
+build waitall "$payload" --command setup.exe --parameters spawn --hidden --exit-codes --wait-all
+build no-waitall "$payload" --command setup.exe --parameters spawn --hidden --exit-codes
+build waitall-visible "$payload" --command setup.exe --parameters spawn --exit-codes --wait-all
