@@ -160,10 +160,8 @@ FastExit DecodeSymbolsFast(
     FastExit exit = FastExit::Stopped;
 
     do {
-        // A 64-bit buffer refills every step (cheaper than a mispredicted
-        // test); a 32-bit one only when the next code might not be whole.
-        if (LITERALS_PER_REFILL > 1 || bit_count < MAX_LOOKAHEAD_BITS)
-            REFILL_BITS();
+        // Refill every step: cheaper than a test that mispredicts.
+        REFILL_BITS();
         const CodeEntry *entry = ENTRY_AT(literals, literal_offsets);
         // One refill holds several whole codes: take the literals among them
         // without refilling (the refill costs more than a literal).
@@ -190,7 +188,9 @@ FastExit DecodeSymbolsFast(
             REFILL_BITS();
         uint32_t length_bytes = entry->Value + LOW_BITS(extra_bits);
         DROP_BITS(extra_bits);
-        if (bit_count < MAX_LOOKAHEAD_BITS)
+        // A 64-bit buffer still holds the distance code; a 32-bit one
+        // refills without a test, as above.
+        if (LITERALS_PER_REFILL == 1 || bit_count < MAX_LOOKAHEAD_BITS)
             REFILL_BITS();
         entry = ENTRY_AT(distances, distance_offsets);
         WALK_LINKS(entry);
