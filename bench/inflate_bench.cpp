@@ -10,9 +10,11 @@
 // a class's time is its best repetition. Every output is checked against the
 // original once, so a wrong decoder cannot post a figure.
 //
-// Our decoder runs as the extractor runs it: input handed over 0x7000 bytes at
-// a time by RefillInput (here pointing into the member, where the archive
-// reader would have read the chunk), output through the window into the
+// Our decoder is compiled as talvok_portable is built in this tree (in the
+// Windows trees with the stub's flags) and runs as the extractor runs it:
+// input handed over 0x7000 bytes at
+// a time by RefillInput (here pointing into the member, where the
+// archive reader would have read the chunk), output through the window into the
 // 0x7000-byte output chunks, each handed to WriteOutputBuffer. In the checked
 // pass WriteOutputBuffer copies each chunk into the destination; in the timed
 // passes it takes the chunk where the decoder left it (as the stub hands it

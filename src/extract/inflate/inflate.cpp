@@ -21,6 +21,7 @@
 
 #include <cstring>
 
+#include "extract/inflate/fast_path.h"
 #include "extract/inflate/stream_buffers.h"
 
 InflateState Inflate;
@@ -55,7 +56,6 @@ static Rejection ExhaustionReason()
     return Stream.OutputOverrun ? Rejection::OutputOverrun : Rejection::InputExhausted;
 }
 
-constexpr uint32_t MAX_DEFLATE_MATCH_BYTES = 258;
 constexpr uint32_t STORED_HEADER_BITS = 16;
 constexpr uint8_t CODE_LENGTH_ORDER[CODE_LENGTH_SYMBOLS] = {
     16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
@@ -131,11 +131,10 @@ static void PutWindowByte(uint8_t byte)
     }
 }
 
-// Copies length_bytes bytes from window position source to WindowPos, in
-// pieces that end at the window's end (flushing it there). A piece whose
-// source lies behind it closer than its length overlaps and goes byte by byte,
-// repeating the pattern; any other piece is one block move.
-static void CopyMatch(uint32_t source, uint32_t length_bytes)
+// See fast_path.h. Pieces end at the window's end (flushing it there). A
+// piece whose source lies behind it closer than its length overlaps and goes
+// byte by byte, repeating the pattern; any other piece is one block move.
+void CopyMatch(uint32_t source, uint32_t length_bytes)
 {
     uint8_t *window = Stream.Window;
     uint32_t position = Inflate.WindowPos;
@@ -178,224 +177,6 @@ static const CodeEntry *DecodeCode(const CodeEntry *table, uint32_t lookup_bits)
     }
     DropBits(entry->Bits);
     return entry;
-}
-
-// ---------------------------------------------------------------------------
-// Fast path
-
-// The fast path's bit buffer is a machine word: 64 bits hold a whole
-// Deflate64 match after one refill; on the 32-bit target 32 bits refill more
-// often but stay in one register.
-//
-// The buffer is kept shifted left by ENTRY_SHIFT (log2 of an entry's size):
-// masking it with a table's index mask shifted alike gives the entry's byte
-// offset at once, which takes the scaling shift off the chain of dependent
-// instructions that every symbol waits on (lookup, drop its bits, next
-// lookup). The ENTRY_SHIFT bits below hold bits already used and are masked
-// off wherever the buffer is read.
-#if UINTPTR_MAX > 0xFFFFFFFFu
-typedef uint64_t BitWord;
-#else
-typedef uint32_t BitWord;
-#endif
-constexpr uint32_t ENTRY_SHIFT = sizeof(CodeEntry) == 16 ? 4 : 3;
-static_assert(sizeof(CodeEntry) == 1u << ENTRY_SHIFT, "entries are indexed by a shift");
-constexpr uint32_t BITWORD_BITS = 8 * sizeof(BitWord);
-constexpr uint32_t BUFFER_BITS = BITWORD_BITS - ENTRY_SHIFT;  // bits the buffer can hold
-constexpr uint32_t REFILLED_MIN_BITS = BUFFER_BITS - 7;       // bits held after a refill
-constexpr uint32_t MAX_LOOKAHEAD_BITS = 15;                   // a code's lookups, all levels
-static_assert(REFILLED_MIN_BITS >= MAX_LOOKAHEAD_BITS, "one refill covers a code");
-static_assert(REFILLED_MIN_BITS >= OP_MAX_EXTRA_BITS, "one refill covers extra bits");
-// Up to four refills per symbol (code, extra, distance, extra), each moving
-// at most sizeof(BitWord) - 1 bytes and reading sizeof(BitWord).
-constexpr int32_t FAST_INPUT_MARGIN = 5 * int32_t(sizeof(BitWord));
-constexpr uint32_t LITERALS_PER_REFILL = REFILLED_MIN_BITS / MAX_LOOKAHEAD_BITS;
-// At the top of a step the window has room for its literals, any deflate match
-// and the 8 bytes a word copy may write past a match's end.
-constexpr uint32_t FAST_WINDOW_LIMIT = WINDOW_BYTES - MAX_DEFLATE_MATCH_BYTES - LITERALS_PER_REFILL - 8;
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bits are loaded little-endian");
-
-enum class FastExit { Stopped, EndOfBlock, InvalidCode };
-
-static BitWord LoadWord(const uint8_t *at)
-{
-    BitWord word;
-    std::memcpy(&word, at, sizeof word);
-    return word;
-}
-
-template <typename T>
-static void CopyUnit(uint8_t *destination, const uint8_t *source)
-{
-    T unit;
-    std::memcpy(&unit, source, sizeof unit);
-    std::memcpy(destination, &unit, sizeof unit);
-}
-
-// Tops the bit buffer up to at least REFILLED_MIN_BITS bits with one load of
-// whole bytes. Bits above bit_count already hold the bytes at in_next (from
-// the last load), so ORing them in again changes nothing.
-#define REFILL_BITS()                                                      \
-    do {                                                                   \
-        bits |= LoadWord(in_next) << (bit_count + ENTRY_SHIFT);            \
-        uint32_t loaded_bytes = (BUFFER_BITS - 1 - bit_count) >> 3;        \
-        in_next += loaded_bytes;                                           \
-        bit_count += 8 * loaded_bytes;                                     \
-    } while (0)
-
-#define DROP_BITS(count)      \
-    do {                      \
-        bits >>= (count);     \
-        bit_count -= (count); \
-    } while (0)
-
-#define LOW_BITS(count) uint32_t((bits >> ENTRY_SHIFT) & ((BitWord(1) << (count)) - 1))
-
-// The entry that offset_mask (an index mask shifted by ENTRY_SHIFT) selects.
-#define ENTRY_AT(table, offset_mask) \
-    reinterpret_cast<const CodeEntry *>(reinterpret_cast<const char *>(table) + (bits & (offset_mask)))
-
-// Copies a match that ends inside the window from a source behind it:
-// position + length_bytes + 8 <= WINDOW_BYTES and distance_bytes <= position.
-// Copies whole words and may write up to 7 bytes past the match's end. Those
-// bytes are still history (a whole window back, reachable by distance codes
-// 30 and 31), so they are saved first and put back afterwards: the window
-// ends exactly as a byte-by-byte copy leaves it.
-static void CopyMatchFast(uint8_t *window, uint32_t position, uint32_t distance_bytes,
-                          uint32_t length_bytes)
-{
-    uint8_t *next = window + position;
-    uint8_t *const end = next + length_bytes;
-    uint64_t beyond;
-    std::memcpy(&beyond, end, sizeof beyond);
-    if (distance_bytes >= 8) {
-        // With the source at least 8 bytes behind, each word reads only
-        // bytes already final.
-        const uint8_t *source = next - distance_bytes;
-        do {
-            CopyUnit<uint64_t>(next, source);
-            next += 8;
-            source += 8;
-        } while (next < end);
-    } else if (distance_bytes == 1) {
-        uint64_t run = uint64_t(next[-1]) * 0x0101010101010101u;
-        do {
-            std::memcpy(next, &run, sizeof run);
-            next += 8;
-        } while (next < end);
-    } else {
-        // Overlapping: byte by byte repeats the pattern.
-        const uint8_t *source = next - distance_bytes;
-        while (next != end)
-            *next++ = *source++;
-    }
-    std::memcpy(end, &beyond, sizeof beyond);
-}
-
-static FastExit DecodeSymbolsFast(const CodeEntry *literals, const CodeEntry *distances,
-                                  uint32_t literal_bits, uint32_t distance_bits)
-{
-    int32_t available_bytes = Stream.InputAvailable < InputRemaining ? Stream.InputAvailable : InputRemaining;
-    if (available_bytes < FAST_INPUT_MARGIN || Inflate.WindowPos > FAST_WINDOW_LIMIT || !distances)
-        return FastExit::Stopped;
-
-    const uint8_t *const in_start = Stream.InputCursor;
-    const uint8_t *in_next = in_start;
-    const uint8_t *const in_end = in_start + available_bytes;
-    BitWord bits = BitWord(Inflate.BitBuffer) << ENTRY_SHIFT;
-    uint32_t bit_count = Inflate.BitCount;
-    uint8_t *const window = Stream.Window;
-    uint32_t position = Inflate.WindowPos;
-    const BitWord literal_offsets = ((BitWord(1) << literal_bits) - 1) << ENTRY_SHIFT;
-    const BitWord distance_offsets = ((BitWord(1) << distance_bits) - 1) << ENTRY_SHIFT;
-    FastExit exit = FastExit::Stopped;
-
-    do {
-        // A 64-bit buffer refills every step (cheaper than a mispredicted
-        // test); a 32-bit one only when the next code might not be whole.
-        if (LITERALS_PER_REFILL > 1 || bit_count < MAX_LOOKAHEAD_BITS)
-            REFILL_BITS();
-        const CodeEntry *entry = ENTRY_AT(literals, literal_offsets);
-        // One refill holds several whole codes: take the literals among them
-        // without refilling (the refill costs more than a literal).
-        for (uint32_t spare = LITERALS_PER_REFILL - 1; spare > 0 && entry->Op == OP_LITERAL; spare--) {
-            DROP_BITS(entry->Bits);
-            window[position++] = uint8_t(entry->Value);
-            entry = ENTRY_AT(literals, literal_offsets);
-        }
-        while (entry->Op > OP_LITERAL) {
-            if (entry->Op == OP_INVALID) {
-                exit = FastExit::InvalidCode;
-                goto leave;
-            }
-            DROP_BITS(entry->Bits);
-            entry = ENTRY_AT(entry->SubTable, ((BitWord(1) << (entry->Op - OP_LITERAL)) - 1) << ENTRY_SHIFT);
-        }
-        DROP_BITS(entry->Bits);
-        if (entry->Op == OP_LITERAL) {
-            window[position++] = uint8_t(entry->Value);
-            continue;
-        }
-        if (entry->Op == OP_END_OF_BLOCK) {
-            exit = FastExit::EndOfBlock;
-            break;
-        }
-
-        // A length, then its distance.
-        uint32_t extra_bits = entry->Op;
-        if (bit_count < extra_bits)
-            REFILL_BITS();
-        uint32_t length_bytes = entry->Value + LOW_BITS(extra_bits);
-        DROP_BITS(extra_bits);
-        if (bit_count < MAX_LOOKAHEAD_BITS)
-            REFILL_BITS();
-        entry = ENTRY_AT(distances, distance_offsets);
-        while (entry->Op > OP_LITERAL) {
-            if (entry->Op == OP_INVALID) {
-                exit = FastExit::InvalidCode;
-                goto leave;
-            }
-            DROP_BITS(entry->Bits);
-            entry = ENTRY_AT(entry->SubTable, ((BitWord(1) << (entry->Op - OP_LITERAL)) - 1) << ENTRY_SHIFT);
-        }
-        DROP_BITS(entry->Bits);
-        extra_bits = entry->Op;
-        if (bit_count < extra_bits)
-            REFILL_BITS();
-        uint32_t distance_bytes = entry->Value + LOW_BITS(extra_bits);
-        DROP_BITS(extra_bits);
-
-        if (distance_bytes <= position && length_bytes <= WINDOW_BYTES - 8 - position) {
-            CopyMatchFast(window, position, distance_bytes, length_bytes);
-            position += length_bytes;
-        } else {
-            // Source before the window's start or a Deflate64 match past its
-            // end: the simple copy splits it and flushes.
-            Inflate.WindowPos = position;
-            CopyMatch((position - distance_bytes) & WINDOW_MASK, length_bytes);
-            position = Inflate.WindowPos;
-            if (Inflate.InputExhausted)
-                break;  // memory-mode overrun
-        }
-    } while (in_end - in_next >= FAST_INPUT_MARGIN && position <= FAST_WINDOW_LIMIT);
-
-leave:
-    // Give back the whole bytes not used, down to the bytes loaded here.
-    uint32_t unused_bytes = bit_count >> 3;
-    if (unused_bytes > uint32_t(in_next - in_start))
-        unused_bytes = uint32_t(in_next - in_start);
-    in_next -= unused_bytes;
-    bit_count -= 8 * unused_bytes;
-    Inflate.BitBuffer = uint32_t((bits >> ENTRY_SHIFT) & ((BitWord(1) << bit_count) - 1));
-    Inflate.BitCount = bit_count;
-    int32_t consumed_bytes = int32_t(in_next - in_start);
-    if (consumed_bytes > 0)
-        Inflate.LastInputByte = in_next[-1];
-    Stream.InputCursor = in_next;
-    Stream.InputAvailable -= consumed_bytes;
-    InputRemaining -= consumed_bytes;
-    Inflate.WindowPos = position;
-    return exit;
 }
 
 // ---------------------------------------------------------------------------
