@@ -28,6 +28,8 @@
 #include "extract/crypt/member_input.h"
 #include "extract/extract_member.h"
 #include "extract/inflate/stream_buffers.h"
+#include "startup/exit_code.h"
+#include "startup/message_box.h"
 #include "extract/output_writer.h"
 #include "startup/abort.h"
 #include "startup/error_abort.h"
@@ -232,6 +234,10 @@ BOOL CreateDirectoryA(LPCSTR path, void *)
 }
 UINT GetDriveTypeA(LPCSTR root) { return root[0] == 'C' ? DRIVE_FIXED : DRIVE_NO_ROOT_DIR; }
 int MessageBoxA(HWND, LPCSTR, LPCSTR, UINT) { return OverwriteAnswer; }
+// The overwrite question reaches MessageBoxA through these; the run's exit
+// code is not the fuzz target's business.
+int ShowMessage(HWND owner, const char *text, UINT style, const char *) { return MessageBoxA(owner, text, "", style); }
+void NoteOutcome(DWORD) {}
 
 // Reached through path_helpers.cpp, never called by the code under test.
 DWORD GetEnvironmentVariableA(LPCSTR, LPSTR, DWORD) { return 0; }
