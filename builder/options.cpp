@@ -105,7 +105,7 @@ Options ParseCommandLine(int argc, const char *const *argv)
         // Everything else takes a value.
         static const char *const value_options[] = {"arch", "stub", "out", "from-dir", "from-zip", "flags",
                                                     "wait-name", "codepage", "password", "password-file", "span",
-                                                    "method"};
+                                                    "method", "encryption"};
         bool known = false;
         for (const char *option : value_options)
             known = known || name == option;
@@ -144,6 +144,11 @@ Options ParseCommandLine(int argc, const char *const *argv)
                 Refuse("--method: \"%s\" is not deflate, lzma or best", value.c_str());
             options.method = value;
         }
+        else if (name == "encryption") {
+            if (value != "aes256" && value != "zipcrypto")
+                Refuse("--encryption: \"%s\" is not aes256 or zipcrypto", value.c_str());
+            options.encryption = value;
+        }
         else if (name == "flags")
             options.raw_flags = ParseFlagsWord(value);
         else if (name == "wait-name")
@@ -177,6 +182,8 @@ Options ParseCommandLine(int argc, const char *const *argv)
         Refuse("--exe-volumes names the files of a disk set: it needs --span");
     if (options.verbatim && (options.password.text || options.password.file))
         Refuse("--verbatim puts the archive in as it is; it cannot be encrypted on the way (no --password)");
+    if (options.encryption && !options.password.text && !options.password.file)
+        Refuse("--encryption chooses the cipher of --password or --password-file: give one of them");
     return options;
 }
 
@@ -205,10 +212,16 @@ std::string HelpText()
         "                     is stored wherever compression does not make it smaller. The\n"
         "                     installer needs a dictionary of at most the file's size (64 MiB\n"
         "                     at most). tvsfx.exe has no LZMA encoder: deflate only\n"
-        "  --password P       encrypt every member with the traditional zip cipher (1 to 99 bytes\n"
-        "                     in the code page); sets bit 8, so the installer asks for it\n"
+        "  --password P       encrypt every member (1 to 99 bytes in the code page) with AES-256\n"
+        "                     unless --encryption says otherwise; sets bit 8, so the installer\n"
+        "                     asks for it\n"
         "  --password-file F  the same, with the password on the first line of F, so that it\n"
         "                     stays out of the shell's history\n"
+        "  --encryption E     the cipher of --password: aes256 (the default: zip method 99 with\n"
+        "                     the AE-2 field, as 7-Zip and WinZip read it; the installer needs\n"
+        "                     Windows 7 or later) or zipcrypto (the traditional zip cipher, which\n"
+        "                     any zip tool reads, but whose keys a few known bytes of any member\n"
+        "                     give away: an installer's payload is full of known files)\n"
         "\n"
         "Header texts (limits in bytes after conversion: the stub's buffer for each, and for\n"
         "--about and --command the room that the messages they are shown in leave):\n";
