@@ -139,7 +139,40 @@ mkdir -p aes
     7z a -bd -tzip "$out/aes/aes-mixed.zip" leeme.txt empty >/dev/null &&
     7z a -bd -tzip -mem=ZipCrypto -p'clave secreta' "$out/aes/aes-mixed.zip" docs/ruido.bin >/dev/null &&
     7z a -bd -tzip -mem=AES256 -p'clave secreta' "$out/aes/aes-mixed.zip" docs/sub docs/vacio.txt >/dev/null)
-for name in 7z-aes256 7z-aes128-deflate64 7z-aes192-lzma 7z-aes256-stored aes-mixed; do
+# AE-1, which stores the CRC and has it checked beside the code: 7-Zip's
+# AE-2 archive with each member's version field made 1 and its CRC filled in.
+python3 - aes/7z-aes256.zip aes/ae1.zip "$payload" <<'PY'
+import os, struct, sys, zlib
+data = bytearray(open(sys.argv[1], "rb").read())
+def crc_of(name):
+    path = os.path.join(sys.argv[3], name.decode())
+    return zlib.crc32(open(path, "rb").read()) if os.path.isfile(path) else 0
+def mend(at, fixed, lengths_at, crc_at):
+    name_bytes, extra_bytes = struct.unpack_from("<HH", data, at + lengths_at)
+    name_at = at + fixed
+    name = bytes(data[name_at:name_at + name_bytes])
+    extra, end = name_at + name_bytes, name_at + name_bytes + extra_bytes
+    while extra + 4 <= end:
+        block, size = struct.unpack_from("<HH", data, extra)
+        if block == 0x9901:
+            struct.pack_into("<H", data, extra + 4, 1)
+            struct.pack_into("<I", data, at + crc_at, crc_of(name))
+        extra += 4 + size
+at = 0
+while at + 4 <= len(data):
+    signature = data[at:at + 4]
+    if signature == b"PK\x03\x04":
+        mend(at, 30, 26, 14)
+        compressed, = struct.unpack_from("<I", data, at + 18)
+        at += 30 + sum(struct.unpack_from("<HH", data, at + 26)) + compressed
+    elif signature == b"PK\x01\x02":
+        mend(at, 46, 28, 16)
+        at += 46 + sum(struct.unpack_from("<HHH", data, at + 28))
+    else:
+        break
+open(sys.argv[2], "wb").write(data)
+PY
+for name in 7z-aes256 7z-aes128-deflate64 7z-aes192-lzma 7z-aes256-stored aes-mixed ae1; do
     "$tvsfx" build --quiet --arch "$arch" --out "$name.exe" --from-zip "aes/$name.zip"
     cp -a "$payload" "expected/$name"
     python3 - "$name.exe" "expected/$name" <<'PY'
