@@ -187,6 +187,12 @@ done
 mkdir -p span/lzma
 "$tvsfx" build --quiet --arch "$arch" --out span/lzma.exe --from-dir "$payload" --method lzma --flags 0x1000
 python3 "$here/make_disk_set.py" span/lzma.exe span/lzma zip mid:1:1000 central
+# AES: one member's salt cut after 10 bytes, another's encrypted data in the
+# middle; both read on across the disk change.
+mkdir -p span/aes
+"$tvsfx" build --quiet --arch "$arch" --out span/aes.exe --from-dir "$payload" --method lzma \
+    --password 'clave secreta' --flags 0x1100
+python3 "$here/make_disk_set.py" span/aes.exe span/aes zip mid:0:10 mid:1:3000
 
 python3 "$here/make_failures.py" "$out"
 # AES failures: a password other than the installer's, and one byte of the
