@@ -42,6 +42,7 @@
 #include "extract/crc32.h"
 #include "extract/inflate/inflate.h"
 #include "extract/inflate/stream_buffers.h"
+#include "member_in_memory.h"
 
 namespace {
 
@@ -60,46 +61,11 @@ struct CorpusClass {
 
 // ---- our decoder, driven as the extractor drives it
 
-const uint8_t *member_next;
-const uint8_t *member_end;
-uint8_t *destination_next;
-bool copy_chunks = true;  // the checked pass copies every chunk out
-
-int32_t RefillFromMember()
-{
-    int32_t want_bytes = InputRemaining < int32_t(IO_CHUNK_BYTES) ? InputRemaining : int32_t(IO_CHUNK_BYTES);
-    int32_t have_bytes = int32_t(member_end - member_next);
-    int32_t count_bytes = want_bytes < have_bytes ? want_bytes : have_bytes;
-    if (count_bytes <= 0) {
-        Stream.InputAvailable = 0;
-        return 0;
-    }
-    Stream.InputCursor = member_next;
-    member_next += count_bytes;
-    Stream.InputAvailable = count_bytes - 1;
-    return count_bytes;
-}
-
-void WriteChunk()
-{
-    if (copy_chunks)
-        std::memcpy(destination_next, Stream.OutputBuffer, Stream.OutputFill);
-    destination_next += Stream.OutputFill;
-    Stream.OutputPointer = Stream.OutputBuffer;
-    Stream.OutputFill = 0;
-}
-
 bool DecodeOurs(const Member &member, uint8_t *destination, size_t *written_bytes)
 {
-    member_next = member.compressed.data();
-    member_end = member_next + member.compressed.size();
-    destination_next = destination;
-    BeginMemberInput(int32_t(member.compressed.size()));
-    Stream.OutputPointer = Stream.OutputBuffer;
-    Stream.OutputFill = 0;
+    BeginMemberInMemory(member.compressed, destination);
     InflateResult result = InflateStream(0);
-    WriteChunk();  // the last partial chunk, as the extractor writes it
-    *written_bytes = size_t(destination_next - destination);
+    *written_bytes = FinishMemberInMemory();
     return result == InflateResult::Done;
 }
 
@@ -269,7 +235,7 @@ int main(int argc, char **argv)
             }
         }
     }
-    copy_chunks = false;
+    CopyChunks = false;
     for (int repetition = 0; repetition < repetitions; repetition++) {
         for (size_t d = 0; d < decoders.size(); d++) {
             for (size_t c = 0; c < classes.size(); c++) {

@@ -2,7 +2,9 @@
 # Builder benchmark: the installer's size for a corpus of real files, with
 # --method deflate, lzma and best, next to Info-ZIP's "zip -9" and 7-Zip's
 # "-tzip -mx9" (deflate) and "-tzip -mm=LZMA -mx9" archives of the same
-# files, and the time each took. Prints figures; it is not a test.
+# files and NSIS installers of them ("SetCompressor lzma", and "/SOLID lzma",
+# when makensis is there), and the time each took. Prints figures; it is not
+# a test.
 #   bench-builder.sh NATIVE_DIR
 # The corpus (scripts/make-builder-corpus.py: about 64 MB in thousands of
 # files from /usr/share/doc, /usr/include and /usr/lib) is made once under
@@ -40,6 +42,29 @@ best_time=$(timed "$tvsfx" build --quiet --out "$work/setup-best.exe" --from-dir
 zip_time=$(timed sh -c "cd '$corpus' && zip -q -r -9 '$work/zip9.zip' .")
 sevenzip_time=$(timed sh -c "cd '$corpus' && 7z a -tzip -mx9 '$work/7z-mx9.zip' .")
 sevenzip_lzma_time=$(timed sh -c "cd '$corpus' && 7z a -tzip -mm=LZMA -mx9 '$work/7z-lzma-mx9.zip' .")
+# NSIS's LZMA installers of the same files, one member at a time and solid.
+nsis_rows=()
+if command -v makensis >/dev/null; then
+    for solid in "" "/SOLID "; do
+        name=nsis-lzma${solid:+-solid}
+        cat >"$work/$name.nsi" <<NSI
+Unicode true
+SetCompressor $solid lzma
+Name "bench"
+OutFile "$work/$name.exe"
+InstallDir "\$TEMP\\bench"
+RequestExecutionLevel user
+Section
+SetOutPath "\$INSTDIR"
+File /r "$corpus/*"
+SectionEnd
+NSI
+        nsis_time=$(timed makensis -V1 "$work/$name.nsi")
+        nsis_rows+=("NSIS ${solid}lzma (installer):$work/$name.exe:$nsis_time")
+    done
+else
+    echo "== no makensis (Debian package nsis): NSIS's sizes left out"
+fi
 for installer in setup setup-lzma setup-best; do
     "$tvsfx" verify --quiet "$work/$installer.exe"
 done
@@ -52,7 +77,7 @@ for row in "tvsfx build (installer):$work/setup.exe:$tvsfx_time" \
            "tvsfx --method best:$work/setup-best.exe:$best_time" \
            "zip -9 (archive):$work/zip9.zip:$zip_time" \
            "7z -tzip -mx9 (archive):$work/7z-mx9.zip:$sevenzip_time" \
-           "7z -tzip -mm=LZMA -mx9 (archive):$work/7z-lzma-mx9.zip:$sevenzip_lzma_time"; do
+           "7z -tzip -mm=LZMA -mx9 (archive):$work/7z-lzma-mx9.zip:$sevenzip_lzma_time" "${nsis_rows[@]}"; do
     IFS=: read -r label file wall cpu <<<"$row"
     printf '%-32s %12d %8.2f%% %8.2f %8.2f\n' "$label" "$(size "$file")" \
         "$(awk "BEGIN { print 100 * $(size "$file") / $bytes }")" "$wall" "$cpu"
@@ -68,3 +93,9 @@ best=$(size "$work/setup-best.exe")
 theirs=$(size "$work/7z-lzma-mx9.zip")
 printf 'tvsfx --method best vs 7z-lzma-mx9: %+d bytes (%+.2f%%)\n' $((best - theirs)) \
     "$(awk "BEGIN { print 100 * ($best - $theirs) / $theirs }")"
+for other in nsis-lzma nsis-lzma-solid; do
+    [ -f "$work/$other.exe" ] || continue
+    theirs=$(size "$work/$other.exe")
+    printf 'tvsfx --method best vs %s: %+d bytes (%+.2f%%)\n' "$other" $((best - theirs)) \
+        "$(awk "BEGIN { print 100 * ($best - $theirs) / $theirs }")"
+done

@@ -11,6 +11,8 @@
 // compare and a load, and only the end of a run calls out.
 #include "extract/lzma/lzma_decoder.h"
 
+#include <cstring>
+
 #include "extract/inflate/stream_buffers.h"
 
 LzmaState Lzma;
@@ -31,6 +33,7 @@ constexpr uint32_t POSITION_BITS_MAX = 4;
 constexpr uint32_t POSITION_STATES_MAX = 1u << POSITION_BITS_MAX;
 
 constexpr uint32_t MATCH_MIN_BYTES = 2;
+constexpr uint32_t LONG_COPY_BYTES = 32;         // matches this long are copied with memcpy where they can be
 constexpr uint32_t LENGTH_TO_POSITION_STATES = 4;
 constexpr uint32_t POSITION_SLOT_BITS = 6;
 constexpr uint32_t START_POSITION_MODEL = 4;    // slots below are the distance itself
@@ -211,6 +214,14 @@ void FlushPending(DictionaryWindow &window)
         }                                                                        \
     } while (0)
 
+// The literal's eight bits are unrolled where speed is wanted; the stub,
+// built for size, keeps the loops.
+#ifdef __OPTIMIZE_SIZE__
+#define LZMA_UNROLL_8
+#else
+#define LZMA_UNROLL_8 _Pragma("GCC unroll 8")
+#endif
+
 // ---- The stream ----------------------------------------------------------------
 
 // The state after a literal.
@@ -291,20 +302,26 @@ LzmaResult DecodeSymbols(DictionaryWindow &window, uint32_t total_bytes, uint8_t
                 LITERAL_CODER_PROBABILITIES *
                     (((out_bytes & literal_position_mask) << lc) + (previous_byte >> (8 - lc)));
             uint32_t symbol = 1;
-            if (state >= LITERAL_STATES) {
+            if (state < LITERAL_STATES) {
+                LZMA_UNROLL_8
+                for (int i = 0; i < 8; i++)
+                    RC_BIT(literal[symbol], symbol <<= 1, symbol = (symbol << 1) | 1);
+            } else {
+                // While the bits agree with the match byte's, the second or
+                // third set of 0x100 probabilities; from the first bit that
+                // differs, the first set. offset (0x100, then 0) selects
+                // without a branch.
                 uint32_t match_byte = dictionary[position > rep0 ? position - rep0 - 1
                                                                  : position + dictionary_bytes - rep0 - 1];
-                do {
-                    const uint32_t match_bit = (match_byte >> 7) & 1;
+                uint32_t offset = 0x100;
+                LZMA_UNROLL_8
+                for (int i = 0; i < 8; i++) {
                     match_byte <<= 1;
-                    RC_BIT(literal[((1 + match_bit) << 8) + symbol], bit = 0, bit = 1);
-                    symbol = (symbol << 1) | bit;
-                    if (match_bit != bit)
-                        break;
-                } while (symbol < 0x100);
+                    const uint32_t match_bit = match_byte & offset;
+                    RC_BIT(literal[offset + match_bit + symbol], (symbol <<= 1, offset &= ~match_bit),
+                           (symbol = (symbol << 1) | 1, offset &= match_bit));
+                }
             }
-            while (symbol < 0x100)
-                RC_BIT(literal[symbol], symbol <<= 1, symbol = (symbol << 1) | 1);
             previous_byte = symbol & 0xFF;
             dictionary[position++] = uint8_t(previous_byte);
             out_bytes++;
@@ -425,13 +442,21 @@ LzmaResult DecodeSymbols(DictionaryWindow &window, uint32_t total_bytes, uint8_t
         out_bytes += length;
         uint32_t source = position > rep0 ? position - rep0 - 1 : position + dictionary_bytes - rep0 - 1;
         if (source + length <= dictionary_bytes && position + length <= dictionary_bytes) {
-            // Neither end wraps: a plain forward copy (overlap repeats bytes).
+            // Neither end wraps: a forward copy, byte by byte where the
+            // match overlaps itself (it repeats its own first bytes) or its
+            // source lies ahead in the buffer (the oldest bytes, read just
+            // before they are overwritten), at once where it is long and
+            // does neither.
             uint8_t *to = dictionary + position;
             const uint8_t *from = dictionary + source;
             position += length;
-            do
-                *to++ = *from++;
-            while (--length);
+            if (length >= LONG_COPY_BYTES && from < to && rep0 >= length) {
+                std::memcpy(to, from, length);
+            } else {
+                do
+                    *to++ = *from++;
+                while (--length);
+            }
         } else {
             do {
                 if (position == dictionary_bytes) {
