@@ -185,6 +185,7 @@ void PrintVerbatimSummary(const BuildResult &result, const VerbatimScan &scan)
 // How the payload was made, beyond where it went.
 struct PayloadNotes {
     size_t encrypted_members;
+    bool aes;                  // AES-256 rather than the traditional cipher
     bool test_seed;            // the encryption headers came from TVSFX_TEST_RANDOM_SEED
 };
 
@@ -224,10 +225,16 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
             std::printf("  compression     per member the smallest of stored, deflate (%s) and LZMA (%s)%s\n",
                         DeflateCompressor::Description(), lzma_compressor::Description(), times);
     }
-    if (notes.encrypted_members)
-        std::printf("  encryption      %zu members, traditional zip cipher; headers from %s\n",
-                    notes.encrypted_members,
-                    notes.test_seed ? "TVSFX_TEST_RANDOM_SEED (for tests: not secret)" : "the system's random source");
+    const char *const source =
+        notes.test_seed ? "TVSFX_TEST_RANDOM_SEED (for tests: not secret)" : "the system's random source";
+    if (notes.encrypted_members && notes.aes)
+        std::printf("  encryption      %zu members, AES-256 (AE-2; the default with a password: the traditional "
+                    "cipher falls to known plaintext); salts from %s\n",
+                    notes.encrypted_members, source);
+    else if (notes.encrypted_members)
+        std::printf("  encryption      %zu members, traditional zip cipher (--encryption zipcrypto); headers from "
+                    "%s\n",
+                    notes.encrypted_members, source);
     if (options.resources.Any())
         std::printf("  resources       %s\n", ResourceSummary(options.resources).c_str());
     std::printf("  flags           0x%08X%s\n", result.flags, FlagNames(result.flags).c_str());
@@ -297,13 +304,16 @@ int RunBuild(const Options &options)
     BuildRequest request;
     request.stub = ApplyResourceOptions(LoadStub(options), options.resources, options.out_path);
     const size_t stub_bytes = request.stub.size();
-    PayloadNotes notes = {0, random.seeded()};
+    PayloadNotes notes = {0, options.encryption.value_or("aes256") == "aes256", random.seeded()};
     if (options.verbatim) {
         request.verbatim = LoadVerbatimPayload(options);
     } else {
         request.archive = LoadPayload(options);
         if (password) {
-            EncryptArchive(request.archive, *password, random);
+            if (notes.aes)
+                EncryptArchiveAes(request.archive, *password, random);
+            else
+                EncryptArchive(request.archive, *password, random);
             for (const ZipMember &member : request.archive.members)
                 notes.encrypted_members += (member.flags & ZIP_FLAG_ENCRYPTED) ? 1 : 0;
         }

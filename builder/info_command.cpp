@@ -1,4 +1,5 @@
 // "tvsfx info" (see info_command.h).
+#include "extract/aes/ae_format.h"
 #include "info_command.h"
 
 #include "archive/zip_records.h"
@@ -26,6 +27,22 @@ std::string Hex32(uint32_t value)
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", value);
     return text;
+}
+
+// The member's cipher: "no", "zipcrypto", or AES with its strength.
+std::string CipherText(const LocalRecord &member)
+{
+    if (!(member.flags & ZIP_FLAG_ENCRYPTED))
+        return "no";
+    if (member.aes_strength)
+        return "AES-" + std::to_string(AeKeyBytes(member.aes_strength) * 8);
+    return member.method == ZIP_METHOD_AES ? "AES-?" : "zipcrypto";
+}
+
+// An AES member's method is the real one of its AE field.
+uint16_t ShownMethod(const LocalRecord &member)
+{
+    return member.aes_strength ? member.aes_method : member.method;
 }
 
 std::string JoinNames(const std::vector<std::string> &names)
@@ -85,12 +102,11 @@ void PrintText(const ReadingOptions &options, const InstallerFacts &facts)
     std::printf("%-20s %zu, %llu bytes unpacked\n", "members", archive.members.size(),
                 static_cast<unsigned long long>(UnpackedTotal(archive)));
     if (!archive.members.empty())
-        std::printf("  %-9s %10s %10s  %-10s  %-9s  %s\n", "method", "compressed", "unpacked", "crc", "encrypted",
+        std::printf("  %-9s %10s %10s  %-10s  %-9s  %s\n", "method", "compressed", "unpacked", "crc", "cipher",
                     "name");
     for (const LocalRecord &member : archive.members)
-        std::printf("  %-9s %10u %10u  %s  %-9s  %s\n", MethodText(member.method), member.compressed_bytes,
-                    member.uncompressed_bytes, Hex32(member.crc).c_str(),
-                    (member.flags & ZIP_FLAG_ENCRYPTED) ? "yes" : "no",
+        std::printf("  %-9s %10u %10u  %s  %-9s  %s\n", MethodText(ShownMethod(member)), member.compressed_bytes,
+                    member.uncompressed_bytes, Hex32(member.crc).c_str(), CipherText(member).c_str(),
                     FromAnsi(member.name, options.codepage).c_str());
     if (!archive.walk_failure.empty())
         std::printf("  (the walk stops: %s)\n", archive.walk_failure.c_str());
@@ -154,12 +170,13 @@ void PrintJson(const ReadingOptions &options, const InstallerFacts &facts)
     for (const LocalRecord &member : facts.archive.members) {
         json.BeginObject();
         json.String("name", FromAnsi(member.name, options.codepage));
-        json.String("method", MethodText(member.method));
+        json.String("method", MethodText(ShownMethod(member)));
         json.Number("method_id", member.method);
         json.Number("compressed_bytes", member.compressed_bytes);
         json.Number("uncompressed_bytes", member.uncompressed_bytes);
         json.Number("crc", member.crc);
         json.Bool("encrypted", member.flags & ZIP_FLAG_ENCRYPTED);
+        json.String("cipher", CipherText(member));
         json.Number("offset", member.offset);
         json.EndObject();
     }

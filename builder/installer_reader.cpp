@@ -1,5 +1,6 @@
 // Installer reading (see installer_reader.h). Every read goes through
 // Inside(), so a field is never taken from outside the file.
+#include "extract/aes/ae_format.h"
 #include "installer_reader.h"
 
 #include "archive/zip_records.h"
@@ -178,6 +179,13 @@ void WalkArchive(const std::vector<uint8_t> &bytes, size_t first_local_header, A
             }
             record.name.assign(reinterpret_cast<const char *>(header + LOCAL_HEADER_BYTES), name_bytes);
             record.data_offset = at + LOCAL_HEADER_BYTES + name_bytes + extra_bytes;
+            AeField field;
+            if (record.method == ZIP_METHOD_AES && Inside(bytes, at + LOCAL_HEADER_BYTES + name_bytes, extra_bytes) &&
+                FindAeField(header + LOCAL_HEADER_BYTES + name_bytes, extra_bytes, field)) {
+                record.aes_strength = field.Strength;
+                record.aes_version = field.Version;
+                record.aes_method = field.Method;
+            }
             record.data_inside = Inside(bytes, record.data_offset, record.compressed_bytes);
             archive.members.push_back(record);
             if (!record.data_inside) {

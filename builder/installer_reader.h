@@ -53,6 +53,8 @@ struct LocalRecord {
     std::string name;
     size_t data_offset;
     bool data_inside;          // the data lies wholly inside the file
+    uint8_t aes_strength = 0;  // method 99 with a valid AE field (0x9901): 1..3
+    uint16_t aes_version = 0, aes_method = 0;  // its AE version and real method
 };
 
 struct CentralRecord {

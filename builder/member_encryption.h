@@ -19,3 +19,13 @@
 // Refuses (BuildError) an archive with a member already encrypted, and one
 // that would reach 2 GiB. password is in the code page's bytes.
 void EncryptArchive(ZipArchive &archive, const std::string &password, RandomSource &random);
+
+// --encryption aes256 (the default with a password): every member but folder
+// entries made an AE-2 member of AES-256. Its data becomes a 16-byte salt
+// from the random source, the 2-byte password verifier, the data encrypted
+// in the AE counter mode and the first 10 bytes of an HMAC-SHA1 over that
+// (keys from PBKDF2-HMAC-SHA1, 1000 iterations); the method becomes 99 with
+// the real one in the AE field (0x9901) of both extra fields, the CRC field
+// 0 as AE-2 has it, flag bit 0 set, version needed 5.1. The same refusals
+// as EncryptArchive.
+void EncryptArchiveAes(ZipArchive &archive, const std::string &password, RandomSource &random);

@@ -105,7 +105,7 @@ Options ParseCommandLine(int argc, const char *const *argv)
         // Everything else takes a value.
         static const char *const value_options[] = {"arch", "stub", "out", "from-dir", "from-zip", "flags",
                                                     "wait-name", "codepage", "password", "password-file", "span",
-                                                    "method"};
+                                                    "method", "encryption"};
         bool known = false;
         for (const char *option : value_options)
             known = known || name == option;
@@ -143,6 +143,11 @@ Options ParseCommandLine(int argc, const char *const *argv)
             if (value != "deflate" && value != "lzma" && value != "best")
                 Refuse("--method: \"%s\" is not deflate, lzma or best", value.c_str());
             options.method = value;
+        }
+        else if (name == "encryption") {
+            if (value != "aes256" && value != "zipcrypto")
+                Refuse("--encryption: \"%s\" is not aes256 or zipcrypto", value.c_str());
+            options.encryption = value;
         }
         else if (name == "flags")
             options.raw_flags = ParseFlagsWord(value);
@@ -193,6 +198,8 @@ Options ParseCommandLine(int argc, const char *const *argv)
         Refuse("--wait-all and --wait-name: --wait-all already waits for every program the command starts");
     if (options.verbatim && (options.password.text || options.password.file))
         Refuse("--verbatim puts the archive in as it is; it cannot be encrypted on the way (no --password)");
+    if (options.encryption && !options.password.text && !options.password.file)
+        Refuse("--encryption chooses the cipher of --password or --password-file: give one of them");
     return options;
 }
 
@@ -221,10 +228,16 @@ std::string HelpText()
         "                     is stored wherever compression does not make it smaller. The\n"
         "                     installer needs a dictionary of at most the file's size (64 MiB\n"
         "                     at most). tvsfx.exe has no LZMA encoder: deflate only\n"
-        "  --password P       encrypt every member with the traditional zip cipher (1 to 99 bytes\n"
-        "                     in the code page); sets bit 8, so the installer asks for it\n"
+        "  --password P       encrypt every member (1 to 99 bytes in the code page) with AES-256\n"
+        "                     unless --encryption says otherwise; sets bit 8, so the installer\n"
+        "                     asks for it\n"
         "  --password-file F  the same, with the password on the first line of F, so that it\n"
         "                     stays out of the shell's history\n"
+        "  --encryption E     the cipher of --password: aes256 (the default: zip method 99 with\n"
+        "                     the AE-2 field, as 7-Zip reads it; the installer needs\n"
+        "                     Windows 7 or later) or zipcrypto (the traditional zip cipher, which\n"
+        "                     any zip tool reads, but whose keys a few known bytes of any member\n"
+        "                     give away: an installer's payload is full of known files)\n"
         "\n"
         "Header texts (limits in bytes after conversion: the stub's buffer for each, and for\n"
         "--about and --command the room that the messages they are shown in leave):\n";
@@ -286,7 +299,8 @@ std::string HelpText()
         "Reproducible builds: with the environment variable SOURCE_DATE_EPOCH (seconds since\n"
         "1970) every --from-dir entry carries that time (as UTC) instead of the file's, so the\n"
         "same tree gives the same installer anywhere. The random bytes of encryption headers\n"
-        "come from the system; for tests only, TVSFX_TEST_RANDOM_SEED=N fixes them too.\n"
+        "and AES salts come from the system; for tests only, TVSFX_TEST_RANDOM_SEED=N fixes\n"
+        "them too.\n"
         "\n"
         "Exit status: 0 on success, 1 on any failure (the reason goes to stderr).\n"
         "\n"
@@ -304,7 +318,8 @@ std::string HelpText()
         "  the central directory (no two entries sharing one member's data), the members' names\n"
         "  as the build checks them (no name the installer or Windows cannot take, no two that\n"
         "  are one when case is ignored), and every member's data, decoded with the installer's\n"
-        "  own decoder (and decrypted with the password) and compared with its CRC. Prints one\n"
+        "  own decoder (and decrypted with the password; an AES member's verifier and\n"
+        "  authentication code checked too) and compared with its CRC. Prints one\n"
         "  line per fault. Exit status: 0 sound, 1 damaged, 2 usage mistake (or encrypted members\n"
         "  and no password).\n"
         "\n"

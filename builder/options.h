@@ -36,6 +36,7 @@ struct Options {
     bool quiet = false;
     uint64_t span_bytes = 0;                    // --span: disk size; 0 writes one installer
     PasswordOptions password;                   // --password, --password-file
+    std::optional<std::string> encryption;      // --encryption: "aes256" (default with a password) or "zipcrypto"
     ResourceOptions resources;                  // --icon, --version, ... (resource_options.h)
 };
 

@@ -4,6 +4,8 @@
 #include "stub_decoder.h"
 
 #include "archive/zip_records.h"
+#include "ae_crypto.h"
+#include "extract/aes/ae_format.h"
 #include "extract/crc32.h"
 #include "extract/crypt/zip_cipher.h"
 #include "extract/inflate/stream_buffers.h"
@@ -18,10 +20,12 @@ struct Feed {
     const uint8_t *next;
     const uint8_t *end;
     bool encrypted;
+    bool aes;
     uint64_t output_bytes;
     ProgressMeter *progress;
 };
 Feed feed;
+AeCounterState aes_counter;
 
 int32_t RefillFromMemory()
 {
@@ -34,7 +38,9 @@ int32_t RefillFromMemory()
         return 0;
     }
     std::memcpy(Stream.InputBuffer, feed.next, size_t(count));
-    if (feed.encrypted)
+    if (feed.aes)
+        (void)ApplyAeCounter(aes_counter, Stream.InputBuffer, size_t(count), AeEncryptBlocks);
+    else if (feed.encrypted)
         DecryptBytes(Stream.InputBuffer, size_t(count));
     feed.next += count;
     Stream.InputCursor = Stream.InputBuffer;
@@ -90,9 +96,35 @@ MemberCheck StubDecoder::Check(const MemberToDecode &member, const std::string &
         check.outcome = MemberOutcome::UnknownMethod;
         return check;
     }
-    feed = Feed{member.data, member.data + member.compressed_bytes, encrypted, 0, &progress};
+    const bool aes = member.aes_strength != 0;
+    feed = Feed{member.data, member.data + member.compressed_bytes, encrypted && !aes, aes, 0, &progress};
     uint32_t data_bytes = member.compressed_bytes;
-    if (encrypted) {
+    if (aes) {
+        // As the stub: salt and verifier, the keys, then the code over the
+        // encrypted data, checked before anything is decoded.
+        const size_t key_bytes = AeKeyBytes(member.aes_strength), salt_bytes = AeSaltBytes(member.aes_strength);
+        if (data_bytes < salt_bytes + AE_VERIFIER_BYTES + AE_CODE_BYTES) {
+            check.outcome = MemberOutcome::ShortData;
+            return check;
+        }
+        uint8_t keys[AE_DERIVED_MAX_BYTES];
+        DeriveAeKeys(password, member.data, salt_bytes, keys, 2 * key_bytes + AE_VERIFIER_BYTES);
+        if (std::memcmp(keys + 2 * key_bytes, member.data + salt_bytes, AE_VERIFIER_BYTES) != 0) {
+            check.outcome = MemberOutcome::WrongPassword;
+            return check;
+        }
+        data_bytes -= uint32_t(salt_bytes + AE_VERIFIER_BYTES + AE_CODE_BYTES);
+        const uint8_t *encrypted_data = member.data + salt_bytes + AE_VERIFIER_BYTES;
+        const std::array<uint8_t, 20> code = HmacSha1(keys + key_bytes, key_bytes, encrypted_data, data_bytes);
+        if (std::memcmp(code.data(), encrypted_data + data_bytes, AE_CODE_BYTES) != 0) {
+            check.outcome = MemberOutcome::BadAuthentication;
+            return check;
+        }
+        SetAeKey(keys, key_bytes);
+        ResetAeCounter(aes_counter);
+        feed.next = encrypted_data;
+        feed.end = encrypted_data + data_bytes;
+    } else if (encrypted) {
         // As the stub's password check: the 12 header bytes decrypted, the
         // last compared with the byte the header's flags choose.
         if (data_bytes < ZIP_ENCRYPTION_HEADER_BYTES) {
@@ -148,7 +180,8 @@ MemberCheck StubDecoder::Check(const MemberToDecode &member, const std::string &
     check.crc = ~RunningCrc;
     if (check.outcome == MemberOutcome::Sound && check.output_bytes != member.uncompressed_bytes)
         check.outcome = MemberOutcome::SizeMismatch;
-    else if (check.outcome == MemberOutcome::Sound && check.crc != member.crc)
+    else if (check.outcome == MemberOutcome::Sound && check.crc != member.crc &&
+             !(aes && member.aes_version == AE_VERSION_2))  // AE-2 stores no CRC
         check.outcome = MemberOutcome::CrcMismatch;
     return check;
 }

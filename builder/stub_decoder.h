@@ -3,7 +3,8 @@
 // the very code that will extract it: stored data copied through the
 // decoder's input path, deflate and Deflate64 through InflateStream, LZMA
 // through DecodeLzmaMember, each chunk decrypted on its way in when the
-// member is encrypted, every output chunk folded into the CRC.
+// member is encrypted (an AES member's with the stub's AE counter mode, its
+// authentication code checked), every output chunk folded into the CRC.
 //
 // The decoder keeps its state in globals (one stream per process), so there
 // is at most one StubDecoder at a time; it owns the window and I/O buffers
@@ -29,6 +30,8 @@ struct MemberToDecode {
     uint16_t method;
     uint16_t flags;
     uint16_t dos_time;
+    uint8_t aes_strength = 0;   // an AES member (method 99): 1..3, method then the real one
+    uint16_t aes_version = 0;   // AE-1 or AE-2
 };
 
 enum class MemberOutcome {
@@ -36,7 +39,8 @@ enum class MemberOutcome {
     UnknownMethod,   // not stored, deflate, Deflate64 or LZMA: the stub cannot extract it
     RefusedHeader,   // an LZMA header the stub refuses (lzma_rejection says why)
     ShortData,       // shorter than its encryption header
-    WrongPassword,   // the check byte of the encryption header differs
+    WrongPassword,   // the check byte of the encryption header (or the AES verifier) differs
+    BadAuthentication,  // an AES member's authentication code does not match its data
     Damaged,         // the decoder stopped short (DamageText says why)
     SizeMismatch,    // decoded to another size than the header's
     CrcMismatch,     // decoded to the right size with another CRC

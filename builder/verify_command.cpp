@@ -300,9 +300,10 @@ size_t CheckMembers(const InstallerFacts &facts, const std::optional<std::string
             unchecked++;
             continue;
         }
+        const uint16_t method = member.aes_strength ? member.aes_method : member.method;
         const MemberToDecode input = {facts.bytes.data() + member.data_offset, member.compressed_bytes,
-                                      member.uncompressed_bytes, member.crc, member.method, member.flags,
-                                      member.dos_time};
+                                      member.uncompressed_bytes, member.crc, method, member.flags,
+                                      member.dos_time, member.aes_strength, member.aes_version};
         const MemberCheck check = decoder.Check(input, password.value_or(""), progress);
         checked_bytes += check.output_bytes;
         switch (check.outcome) {
@@ -311,18 +312,23 @@ size_t CheckMembers(const InstallerFacts &facts, const std::optional<std::string
             findings.Fault("member \"%s\": method %u, which the installer cannot extract", name.c_str(), member.method);
             break;
         case MemberOutcome::ShortData:
-            findings.Fault("member \"%s\": encrypted, but shorter than its 12-byte encryption header", name.c_str());
+            findings.Fault("member \"%s\": encrypted, but shorter than its %s", name.c_str(),
+                           member.aes_strength ? "salt, verifier and authentication code" : "12-byte encryption header");
             break;
         case MemberOutcome::WrongPassword:
             findings.Fault("member \"%s\": the password does not match its encryption header", name.c_str());
             break;
+        case MemberOutcome::BadAuthentication:
+            findings.Fault("member \"%s\": its AES authentication code does not match its data (damaged or altered)",
+                           name.c_str());
+            break;
         case MemberOutcome::Damaged:
             findings.Fault("member \"%s\": its data does not decode (%s) after %llu bytes", name.c_str(),
-                           DamageText(check, member.method), static_cast<unsigned long long>(check.output_bytes));
+                           DamageText(check, method), static_cast<unsigned long long>(check.output_bytes));
             break;
         case MemberOutcome::RefusedHeader:
             findings.Fault("member \"%s\": the installer refuses its LZMA header: %s", name.c_str(),
-                           DamageText(check, member.method));
+                           DamageText(check, method));
             break;
         case MemberOutcome::SizeMismatch:
             findings.Fault("member \"%s\": decodes to %llu bytes, its header says %u", name.c_str(),

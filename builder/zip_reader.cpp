@@ -7,6 +7,7 @@
 #include "build_error.h"
 #include "member_name_check.h"
 #include "text_encoding.h"
+#include "extract/aes/ae_format.h"
 #include "extract/lzma/lzma_decoder.h"
 #include "portable/byte_order.h"
 
@@ -151,11 +152,25 @@ void CheckMember(const Reader &reader, const ZipMember &member, uint16_t disk_st
     if (member.name.size() > ZIP_NAME_MAX_BYTES)
         Refuse("%s: a member name of %zu bytes (\"%.40s...\"), over the extractor's limit of %zu",
                name, member.name.size(), member_name, ZIP_NAME_MAX_BYTES);
-    if (member.method != ZIP_METHOD_STORED && member.method != ZIP_METHOD_DEFLATE &&
-        member.method != ZIP_METHOD_DEFLATE64 && member.method != ZIP_METHOD_LZMA)
+    // An AES member (AE-1, AE-2) is read for its real method.
+    uint16_t method = member.method;
+    if (method == ZIP_METHOD_AES) {
+        AeField field;
+        if (!FindAeField(member.central_extra.data(), member.central_extra.size(), field))
+            Refuse("%s: member \"%s\" uses method 99 (AES encryption) without a valid AE extra field (0x9901)",
+                   name, member_name);
+        if (!(member.flags & ZIP_FLAG_ENCRYPTED))
+            Refuse("%s: AES member \"%s\" lacks the encryption flag", name, member_name);
+        if (member.compressed_bytes < AeSaltBytes(field.Strength) + AE_VERIFIER_BYTES + AE_CODE_BYTES)
+            Refuse("%s: AES member \"%s\" is shorter than its salt, verifier and authentication code", name,
+                   member_name);
+        method = field.Method;
+    }
+    if (method != ZIP_METHOD_STORED && method != ZIP_METHOD_DEFLATE && method != ZIP_METHOD_DEFLATE64 &&
+        method != ZIP_METHOD_LZMA)
         Refuse("%s: member \"%s\" uses method %u (%s); the extractor handles stored, deflate, Deflate64 and LZMA "
                "only",
-               name, member_name, member.method, MethodName(member.method));
+               name, member_name, method, MethodName(method));
     // The extractor takes a name ending in a separator for a folder and steps
     // over its data only when the unpacked size is 0; any other data would
     // be read as the next record.
@@ -243,6 +258,15 @@ ZipArchive ReadZipArchive(std::vector<uint8_t> bytes, const std::string &name, c
         const uint8_t *local_extra = reader.At(local_extra_offset, local_extra_bytes, "a local header");
         member.local_extra = WithoutZip64Blocks(local_extra, local_extra_bytes);
         member.data_offset = size_t(local_extra_offset + local_extra_bytes);
+        // The extractor reads the AE field of the local header.
+        AeField local_field, central_field;
+        if (member.method == ZIP_METHOD_AES &&
+            (!FindAeField(member.local_extra.data(), member.local_extra.size(), local_field) ||
+             !FindAeField(member.central_extra.data(), member.central_extra.size(), central_field) ||
+             local_field.Method != central_field.Method || local_field.Strength != central_field.Strength ||
+             local_field.Version != central_field.Version))
+            Refuse("%s: AES member \"%s\": its local header's AE extra field (0x9901) is missing or differs from "
+                   "the central directory's", name.c_str(), member.name.c_str());
         const uint8_t *data = reader.At(member.data_offset, member.compressed_bytes, "member data");
         if (member.method == ZIP_METHOD_LZMA && !(member.flags & ZIP_FLAG_ENCRYPTED))
             CheckLzmaHeader(reader, member, data);

@@ -4,6 +4,8 @@
 # build under Wine (the x86-64 one where this machine runs no 32-bit
 # programs) and natively, then lzma_bench natively (liblzma has no MinGW
 # build to compare with), whose last line is "lzma vs liblzma: X.XXx".
+# Between them, cipher_bench under Wine: the installer's decryption with the
+# traditional cipher and with AES-256 ("aes vs traditional: X.XXx").
 # Prints figures; it is not a test.
 #   bench.sh NATIVE_DIR WIN32_DIR WIN64_DIR [REPETITIONS]
 set -euo pipefail
@@ -34,6 +36,15 @@ if [ -f "$windows_bench" ]; then
         "Z:$(sed 's|/|\\|g' <<<"$corpus")" "$repetitions"
 else
     echo "== no $windows_bench: Windows figures skipped"
+fi
+
+cipher_bench=$windows_dir/bench/cipher_bench.exe
+if [ -f "$cipher_bench" ]; then
+    echo "== $label Windows build under Wine: decryption, traditional cipher against AES-256 (CNG)"
+    "$root/scripts/wine-run.sh" --arch $arch --prefix "$(cd "$windows_dir" && pwd)/wineprefix" "$cipher_bench" \
+        64 "$repetitions"
+else
+    echo "== no $cipher_bench: decryption figures skipped"
 fi
 
 echo "== native build"

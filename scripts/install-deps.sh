@@ -30,6 +30,7 @@ have_file /usr/include/gtest/gtest.h || need+=(libgtest-dev)
 have_file /usr/include/zlib.h       || need+=(zlib1g-dev)
 have_file /usr/include/libdeflate.h || need+=(libdeflate-dev)
 have_file /usr/include/lzma.h       || need+=(liblzma-dev)
+have_file /usr/include/nettle/pbkdf2.h || need+=(nettle-dev)
 have_cmd xz                         || need+=(xz-utils)
 have_file /usr/include/benchmark/benchmark.h || need+=(libbenchmark-dev)
 # zlib for the Windows builds of the decoder benchmark (one package, both).

@@ -10,6 +10,8 @@
 #include "archive/output_path.h"
 #include "archive/read_error_codes.h"
 #include "archive/zip_records.h"
+#include "extract/aes/ae_format.h"
+#include "extract/aes/ae_member.h"
 #include "extract/crypt/member_input.h"
 #include "extract/extract_member.h"
 #include "extract/inflate/stream_buffers.h"
@@ -31,7 +33,6 @@ constexpr size_t END_FIXED_BYTES = END_RECORD_BYTES - ZIP_SIGNATURE_BYTES;  // 1
 static_assert(LOCAL_FIXED_BYTES == 26 && CENTRAL_FIXED_BYTES == 42 && END_FIXED_BYTES == 18,
               "fixed parts as the records define them");
 
-constexpr uint16_t METHOD_AES = 99;  // real method in an extra field this program does not read
 
 static void ReadFixed(uint8_t *buffer, size_t count_bytes, int read_error)
 {
@@ -60,6 +61,48 @@ static void ReadName(uint32_t name_bytes)
     MemberPath[name_bytes] = '\0';
 }
 
+// The AE field (0x9901) of a method-99 member: version 1 or 2, vendor "AE",
+// strength 1..3, then the real method, which takes the method's place. A
+// member without a valid one keeps method 99 and is refused as unsupported.
+static void TakeAesField(const uint8_t *field)
+{
+    const uint16_t version = ReadLe16(field);
+    if ((version != AE_VERSION_1 && version != AE_VERSION_2) || field[2] != 'A' || field[3] != 'E' ||
+        AeKeyBytes(field[4]) == 0 || CurrentMember.AesStrength != 0)
+        return;
+    CurrentMember.AesVersion = version;
+    CurrentMember.AesStrength = field[4];
+    CurrentMember.Method = ReadLe16(field + 5);
+    MemberRecord.aes_method = CurrentMember.Method;
+}
+
+// Other members' extra fields are stepped over unread; a method-99 member's
+// is walked block by block for its AE field, each block with one _lread.
+static void ReadExtraField(uint32_t extra_bytes)
+{
+    if (CurrentMember.Method != ZIP_METHOD_AES) {
+        SkipBytes(static_cast<LONG>(extra_bytes));
+        return;
+    }
+    while (extra_bytes >= 4) {
+        uint8_t block[4];
+        ReadFixed(block, sizeof block, READ_ERROR_EXTRA_FIELD);
+        extra_bytes -= 4;
+        uint32_t block_bytes = ReadLe16(block + 2);
+        if (block_bytes > extra_bytes)
+            block_bytes = extra_bytes;
+        if (ReadLe16(block) == AE_EXTRA_ID && block_bytes == AE_EXTRA_DATA_BYTES) {
+            uint8_t field[AE_EXTRA_DATA_BYTES];
+            ReadFixed(field, sizeof field, READ_ERROR_EXTRA_FIELD);
+            TakeAesField(field);
+        } else {
+            SkipBytes(static_cast<LONG>(block_bytes));
+        }
+        extra_bytes -= block_bytes;
+    }
+    SkipBytes(static_cast<LONG>(extra_bytes));
+}
+
 static void DecodeLocalHeader(const uint8_t *fixed)
 {
     // Offsets in the record count its signature; the fixed part starts after it.
@@ -76,6 +119,8 @@ static void DecodeLocalHeader(const uint8_t *fixed)
     CurrentMember.NameBytes = ReadLe16(record + LH_NAME_LENGTH);
     CurrentMember.ExtraBytes = ReadLe16(record + LH_EXTRA_LENGTH);
     CurrentMember.DescriptorFollows = (CurrentMember.Flags & ZIP_FLAG_DESCRIPTOR) ? 1 : 0;
+    CurrentMember.AesStrength = 0;
+    CurrentMember.AesVersion = 0;
 
     ResetMemberRecord((CurrentMember.Flags & ZIP_FLAG_ENCRYPTED) != 0);
     MemberRecord.compressed_bytes = CurrentMember.CompressedBytes;
@@ -133,9 +178,10 @@ static void ProcessDirectoryEntry()
 
 static void ProcessFileEntry()
 {
-    // AES members carry their real method in an extra field this program
-    // does not read: refused rather than copied out as ciphertext.
-    if (CurrentMember.Method == METHOD_AES)
+    // An AES member without its AE field, or without the encryption bit that
+    // goes with it, is refused rather than copied out as ciphertext.
+    if (CurrentMember.Method == ZIP_METHOD_AES ||
+        (CurrentMember.AesStrength && !(CurrentMember.Flags & ZIP_FLAG_ENCRYPTED)))
         ErrorAbort(Message(MSG_UNSUPPORTED_METHOD));
     CopyNameToOutputPath();
     BuildOutputPath();
@@ -144,7 +190,9 @@ static void ProcessFileEntry()
         SkipMemberData();
         return;
     }
-    if (CurrentMember.Flags & ZIP_FLAG_ENCRYPTED)
+    if (CurrentMember.AesStrength)
+        AcceptAesPassword();
+    else if (CurrentMember.Flags & ZIP_FLAG_ENCRYPTED)
         AcceptMemberPassword();
     ExtractMember();
     // A deflate stream may end before the member's data does: the next
@@ -159,7 +207,7 @@ void ProcessMember()
     ReadLocalFixed(record + ZIP_SIGNATURE_BYTES);
     DecodeLocalHeader(record + ZIP_SIGNATURE_BYTES);
     ReadName(CurrentMember.NameBytes);
-    SkipBytes(CurrentMember.ExtraBytes);
+    ReadExtraField(CurrentMember.ExtraBytes);
 
     // Names that would write outside the target folder are refused before
     // anything is created for them.

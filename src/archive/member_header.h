@@ -12,13 +12,15 @@
 struct CurrentMemberFields {
     uint8_t VersionLow, VersionHigh;
     uint16_t Flags;             // bit 0 encrypted, bit 1 LZMA end marker, bit 3 a data descriptor follows
-    uint16_t Method;            // 0 stored, 8 deflate, 9 Deflate64, 14 LZMA
+    uint16_t Method;            // 0 stored, 8 deflate, 9 Deflate64, 14 LZMA; an AES member's real one
     uint16_t Time, Date;        // DOS format, local time
     uint32_t Crc;
     uint32_t CompressedBytes;   // data bytes, encryption header included
     uint32_t UncompressedBytes;
     uint16_t NameBytes, ExtraBytes;
     uint8_t DescriptorFollows;  // flag bit 3: 16 bytes after the data are stepped over
+    uint8_t AesStrength;        // 1..3 for an AES member (AES-128/192/256), else 0
+    uint16_t AesVersion;        // AE-1 or AE-2 for an AES member
 };
 extern CurrentMemberFields CurrentMember;
 

@@ -14,10 +14,11 @@ struct MemberRecordFields {
     uint32_t crc32;
     uint8_t further[12];         // cleared only
     uint32_t flags;              // bit 0: the member is encrypted
-    uint16_t aes_method;         // real method of an AES member; stays 0
+    uint16_t aes_method;         // real method of an AES member (its 0x9901 extra field)
 };
 
 constexpr uint32_t MEMBER_ENCRYPTED = 1u << 0;
+constexpr uint32_t MEMBER_AES = 1u << 1;  // AES data is being read: the refill decrypts it
 
 extern MemberRecordFields MemberRecord;
 

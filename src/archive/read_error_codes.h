@@ -13,5 +13,6 @@ enum ReadErrorCode {
     READ_ERROR_END_RECORD = 7,         // the 18 fixed bytes of the end record
     READ_ERROR_SIGNATURE_NEXT_DISK = 8,  // a record signature, read again on the next disk
     READ_ERROR_SIGNATURE = 9,          // a record signature
-    READ_ERROR_ENCRYPTION_HEADER = 14, // a member's 12-byte encryption header
+    READ_ERROR_ENCRYPTION_HEADER = 14, // a member's 12-byte encryption header (or an AES member's salt, verifier, code)
+    READ_ERROR_EXTRA_FIELD = 15,       // an AES member's extra field
 };

@@ -3,6 +3,8 @@
 
 #include "archive/member_header.h"
 #include "archive/zip_records.h"
+#include "extract/aes/ae_format.h"
+#include "extract/aes/ae_member.h"
 #include "extract/crc32.h"
 #include "extract/dos_time.h"
 #include "extract/inflate/inflate.h"
@@ -107,8 +109,14 @@ uint32_t ExtractMember()
             // does not take (properties, a dictionary over its limit) is an
             // unsupported method, with nothing written.
             if (DecodeLzmaMember(CurrentMember.UncompressedBytes,
-                                 (CurrentMember.Flags & ZIP_FLAG_LZMA_END_MARKER) ? 1 : 0) == LzmaResult::Refused)
+                                 (CurrentMember.Flags & ZIP_FLAG_LZMA_END_MARKER) ? 1 : 0) == LzmaResult::Refused) {
+                // Altered AES data says so before it is called unsupported.
+                if (CurrentMember.AesStrength) {
+                    CloseOutputFile();
+                    FinishAesMember();
+                }
                 ErrorAbort(Message(MSG_UNSUPPORTED_METHOD));
+            }
             SkipUnusedInput();
             break;
         default:
@@ -120,7 +128,10 @@ uint32_t ExtractMember()
     SetOutputFileTime();
     CloseOutputFile();
     RunningCrc = ~RunningCrc;
-    if (RunningCrc != CurrentMember.Crc)
+    if (CurrentMember.AesStrength)
+        FinishAesMember();
+    // AE-2 stores no CRC (0): its authentication code stands for it.
+    if (CurrentMember.AesVersion != AE_VERSION_2 && RunningCrc != CurrentMember.Crc)
         ErrorAbortFormatted(PLACE_CRC_ERROR_TEXT, PLACE_CRC_ERROR_FULL, Message(MSG_BAD_CRC), OutputPath,
                             static_cast<unsigned long>(RunningCrc), static_cast<unsigned long>(CurrentMember.Crc));
     return RunningCrc;

@@ -9,6 +9,7 @@
 #include "archive/member_record.h"
 #include "archive/read_error_codes.h"
 #include "archive/zip_records.h"
+#include "extract/aes/ae_member.h"
 #include "extract/crypt/zip_cipher.h"
 #include "extract/inflate/stream_buffers.h"
 #include "startup/error_abort.h"
@@ -42,7 +43,9 @@ int32_t RefillInput()
     if (count == HFILE_ERROR || (!SpannedFlag && count != wanted_bytes))
         ReportReadError(READ_ERROR_MEMBER_DATA);
     Stream.InputCursor = Stream.InputBuffer;
-    if (MemberRecord.flags & MEMBER_ENCRYPTED)
+    if (MemberRecord.flags & MEMBER_AES)
+        DecryptAesInput(Stream.InputBuffer, count);
+    else if (MemberRecord.flags & MEMBER_ENCRYPTED)
         DecryptBytes(Stream.InputBuffer, count);
     Stream.InputAvailable = static_cast<int32_t>(count) - 1;
     return static_cast<int32_t>(count);

@@ -37,7 +37,8 @@ TEST_F(Info, TextShowsEverythingAPersonLooksFor)
     for (const LocalMember &member : walk.members) {
         char line[128];
         std::snprintf(line, sizeof line, "%10u %10u  0x%08X  %-9s  %s\n", member.compressed_bytes,
-                      member.uncompressed_bytes, member.crc, (member.flags & 1) ? "yes" : "no", member.name.c_str());
+                      member.uncompressed_bytes, member.crc,
+                      (member.flags & 1) ? (member.method == 99 ? "AES-256" : "zipcrypto") : "no", member.name.c_str());
         EXPECT_NE(std::string::npos, run.out.find(line)) << line << run.out;
     }
 }
@@ -53,7 +54,7 @@ d = json.load(open(sys.argv[1], encoding="utf-8"))
 print(d["stub"]["arch"], d["parameter_block"]["flags"]["word"], " ".join(d["parameter_block"]["flags"]["names"]))
 print(d["header"]["fields"]["title"], d["header"]["fields"]["command"])
 for m in d["members"]:
-    print(m["name"], m["method_id"], m["compressed_bytes"], m["uncompressed_bytes"], m["crc"], m["encrypted"]))";
+    print(m["name"], m["method_id"], m["compressed_bytes"], m["uncompressed_bytes"], m["crc"], m["encrypted"], m["cipher"]))";
     WriteText(dir / "read.py", script);
     ToolRun read = RunShell("python3 " + ShellQuote(dir / "read.py") + " " + ShellQuote(dir / "info.json"));
     ASSERT_EQ(0, read.exit_code) << read.err << run.out;
@@ -63,7 +64,8 @@ for m in d["members"]:
     for (const LocalMember &member : WalkLikeTheStub(image, ParseParameterBlock(image).first_local_header).members)
         expected += member.name + " " + std::to_string(member.method) + " " + std::to_string(member.compressed_bytes) +
                     " " + std::to_string(member.uncompressed_bytes) + " " + std::to_string(member.crc) + " " +
-                    ((member.flags & 1) ? "True" : "False") + "\n";
+                    ((member.flags & 1) ? "True " : "False ") +
+                    ((member.flags & 1) ? (member.method == 99 ? "AES-256" : "zipcrypto") : "no") + "\n";
     EXPECT_EQ(expected, read.out);
 }
 

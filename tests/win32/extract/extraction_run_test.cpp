@@ -27,7 +27,8 @@ TEST_F(ExtractionRunTest, PeerArchivesComeOutAsUnzipMakesThem)
     static char password[] = "clave secreta";
     for (const char *name : {"stored", "fast", "best", "comment", "comment-max", "deflate64", "descriptors",
                              "encrypted", "encrypted64", "encrypted-mixed", "directories", "marker", "folders",
-                             "deflate-slack", "7z-lzma", "7z-lzma-encrypted", "lzma-built", "lzma-built-encrypted"}) {
+                             "deflate-slack", "7z-lzma", "7z-lzma-encrypted", "lzma-built", "lzma-built-encrypted", "7z-aes256",
+                             "7z-aes128-deflate64", "7z-aes192-lzma", "7z-aes256-stored", "aes-mixed", "ae1"}) {
         Password = password;
         const std::string folder = std::string("out-") + name;
         RemoveTree(FullPath(folder));  // what an earlier test run left

@@ -108,6 +108,20 @@ auto BadCrc(std::string relative, uint32_t header_crc = 0)
     };
 }
 
+// The message of an AES member whose authentication code does not match:
+// the CRC of what was written, from the payload's file with the same byte
+// flipped (the file itself is gone), against AE-2's stored 0.
+auto AuthenticationFailure(std::string relative, std::string payload_file, size_t flipped, uint8_t mask)
+{
+    return [=](const Where &w) {
+        std::string content = ReadWholeFile(Archives("payload\\" + payload_file));
+        if (flipped < content.size())
+            content[flipped] = static_cast<char>(content[flipped] ^ mask);
+        return Format(MSG_BAD_CRC, (w.folder + "\\" + relative).c_str(),
+                      static_cast<unsigned long>(Crc32Of(content.data(), content.size())), 0ul);
+    };
+}
+
 class FailureTest : public ExtractionRunTest {
 protected:
     void TearDown() override
@@ -138,6 +152,11 @@ TEST_F(FailureTest, EachFailureEndsTheRunWithItsMessage)
         // Methods and checks.
         {"method-12", Text(MSG_UNSUPPORTED_METHOD), {{"uno.txt", 0}}},
         {"method-99", Text(MSG_UNSUPPORTED_METHOD), {}},
+        // AES: no password, a wrong one, and altered data, whose file is
+        // removed rather than left looking complete.
+        {"aes-wrong-password", Text(MSG_NO_PASSWORD), {}},
+        {"aes-wrong-password", Text(MSG_WRONG_PASSWORD), {}, password},
+        {"aes-flipped", AuthenticationFailure("leeme.txt", "leeme.txt", 1000, 0x20), {}, password},
         {"bad-crc", BadCrc("dos.txt", 0x0BADC0DE), {{"uno.txt", ANY_SIZE}, {"dos.txt", 510}}},
         {"broken-deflate", BadCrc("uno.txt"), {{"uno.txt", ANY_SIZE}}},
         // LZMA: damage and a stream cut short end like damaged deflate; a

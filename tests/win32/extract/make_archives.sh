@@ -125,11 +125,89 @@ for member in zipfile.ZipFile(sys.argv[1]).infolist():
         os.utime(os.path.join(sys.argv[2], member.filename), (when, when))
 PY
 done
+# AES members (method 99, AE-2) as 7-Zip writes them: deflate at each key
+# strength, Deflate64, LZMA and stored, and one archive that mixes plain,
+# traditionally encrypted and AES members (7-Zip keeps the members already in
+# an archive as they are when it adds others). unzip reads no AES: the
+# expected trees are made as for LZMA above.
+mkdir -p aes
+(cd "$payload" &&
+    7z a -bd -tzip -mem=AES256 -p'clave secreta' "$out/aes/7z-aes256.zip" . >/dev/null &&
+    7z a -bd -tzip -mem=AES128 -mm=Deflate64 -p'clave secreta' "$out/aes/7z-aes128-deflate64.zip" . >/dev/null &&
+    7z a -bd -tzip -mem=AES192 -mm=LZMA -p'clave secreta' "$out/aes/7z-aes192-lzma.zip" . >/dev/null &&
+    7z a -bd -tzip -mem=AES256 -mm=Copy -p'clave secreta' "$out/aes/7z-aes256-stored.zip" . >/dev/null &&
+    7z a -bd -tzip "$out/aes/aes-mixed.zip" leeme.txt empty >/dev/null &&
+    7z a -bd -tzip -mem=ZipCrypto -p'clave secreta' "$out/aes/aes-mixed.zip" docs/ruido.bin >/dev/null &&
+    7z a -bd -tzip -mem=AES256 -p'clave secreta' "$out/aes/aes-mixed.zip" docs/sub docs/vacio.txt >/dev/null)
+# AE-1, which stores the CRC and has it checked beside the code: 7-Zip's
+# AE-2 archive with each member's version field made 1 and its CRC filled in.
+python3 - aes/7z-aes256.zip aes/ae1.zip "$payload" <<'PY'
+import os, struct, sys, zlib
+data = bytearray(open(sys.argv[1], "rb").read())
+def crc_of(name):
+    path = os.path.join(sys.argv[3], name.decode())
+    return zlib.crc32(open(path, "rb").read()) if os.path.isfile(path) else 0
+def mend(at, fixed, lengths_at, crc_at):
+    name_bytes, extra_bytes = struct.unpack_from("<HH", data, at + lengths_at)
+    name_at = at + fixed
+    name = bytes(data[name_at:name_at + name_bytes])
+    extra, end = name_at + name_bytes, name_at + name_bytes + extra_bytes
+    while extra + 4 <= end:
+        block, size = struct.unpack_from("<HH", data, extra)
+        if block == 0x9901:
+            struct.pack_into("<H", data, extra + 4, 1)
+            struct.pack_into("<I", data, at + crc_at, crc_of(name))
+        extra += 4 + size
+at = 0
+while at + 4 <= len(data):
+    signature = data[at:at + 4]
+    if signature == b"PK\x03\x04":
+        mend(at, 30, 26, 14)
+        compressed, = struct.unpack_from("<I", data, at + 18)
+        at += 30 + sum(struct.unpack_from("<HH", data, at + 26)) + compressed
+    elif signature == b"PK\x01\x02":
+        mend(at, 46, 28, 16)
+        at += 46 + sum(struct.unpack_from("<HHH", data, at + 28))
+    else:
+        break
+open(sys.argv[2], "wb").write(data)
+PY
+for name in 7z-aes256 7z-aes128-deflate64 7z-aes192-lzma 7z-aes256-stored aes-mixed ae1; do
+    "$tvsfx" build --quiet --arch "$arch" --out "$name.exe" --from-zip "aes/$name.zip"
+    cp -a "$payload" "expected/$name"
+    python3 - "$name.exe" "expected/$name" <<'PY'
+import os, sys, time, zipfile
+for member in zipfile.ZipFile(sys.argv[1]).infolist():
+    if not member.is_dir():
+        when = time.mktime(member.date_time + (0, 0, -1))
+        os.utime(os.path.join(sys.argv[2], member.filename), (when, when))
+PY
+done
+
 mkdir -p span/lzma
 "$tvsfx" build --quiet --arch "$arch" --out span/lzma.exe --from-dir "$payload" --method lzma --flags 0x1000
 python3 "$here/make_disk_set.py" span/lzma.exe span/lzma zip mid:1:1000 central
+# AES: one member's salt cut after 10 bytes, another's encrypted data in the
+# middle; both read on across the disk change.
+mkdir -p span/aes
+"$tvsfx" build --quiet --arch "$arch" --out span/aes.exe --from-dir "$payload" --method lzma \
+    --password 'clave secreta' --flags 0x1100
+python3 "$here/make_disk_set.py" span/aes.exe span/aes zip mid:0:10 mid:1:3000
 
 python3 "$here/make_failures.py" "$out"
+# AES failures: a password other than the installer's, and one byte of the
+# encrypted data of leeme.txt (stored) flipped: byte 1000 of the file.
+(cd "$payload" && 7z a -bd -tzip -mem=AES256 -p'otra clave' "$out/failures/aes-wrong-password.zip" leeme.txt \
+    >/dev/null && 7z a -bd -tzip -mem=AES256 -mm=Copy -p'clave secreta' "$out/failures/aes-flipped.zip" \
+    leeme.txt >/dev/null)
+python3 - failures/aes-flipped.zip <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+name_bytes, extra_bytes = struct.unpack_from("<HH", data, 26)
+# After the local header, its name and extra, the 16-byte salt and 2-byte verifier.
+data[30 + name_bytes + extra_bytes + 18 + 1000] ^= 0x20
+open(sys.argv[1], "wb").write(data)
+PY
 for zip_file in failures/*.zip odd/*.zip; do
     "$tvsfx" build --quiet --arch "$arch" --out "${zip_file%.zip}.exe" \
         --from-zip "$zip_file" --verbatim

@@ -18,6 +18,7 @@
 #include "archive/disk_label.h"
 #include "archive/disk_volume.h"
 #include "archive/output_path.h"
+#include "extract/crypt/member_input.h"
 #include "extract/extraction_support.h"
 #include "extract/inflate/stream_buffers.h"
 #include "startup/abort.h"
@@ -128,13 +129,21 @@ RemovableDrive *SpannedTest::drive_;
 // first run wrote, all stepped over (the overwrite question answered No):
 // data cut in the middle, data ending at a disk's end, data beginning at the
 // next disk's start, the central directory on a disk of its own, and bytes
-// after a deflate stream's end that go on on the next disk.
+// after a deflate stream's end that go on on the next disk; and an AES
+// member's salt and another's encrypted data cut between disks.
 TEST_F(SpannedTest, ThreeDisksInOrderExtractedAndSteppedOver)
 {
+    static char password[] = "clave secreta";
     const struct {
         const char *set, *expected;
-    } cases[] = {{"zip", "best"}, {"exe", "stored"}, {"slack", "deflate-slack"}, {"lzma", "lzma-built"}};
+        char *password;
+    } cases[] = {{"zip", "best", nullptr},
+                 {"exe", "stored", nullptr},
+                 {"slack", "deflate-slack", nullptr},
+                 {"lzma", "lzma-built", nullptr},
+                 {"aes", "lzma-built-encrypted", password}};
     for (const auto &c : cases) {
+        Password = c.password;
         const std::string folder = FullPath(std::string("span-") + c.set);
         RemoveTree(folder);
         ASSERT_TRUE(Start(c.set)) << c.set;
@@ -172,6 +181,7 @@ TEST_F(SpannedTest, ThreeDisksInOrderExtractedAndSteppedOver)
         OverwriteWithoutAsking = 1;
         RemoveTree(folder);
     }
+    Password = nullptr;
 }
 
 // A copy of a disk's files with another label (none for ""), made here.

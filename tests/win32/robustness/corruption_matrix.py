@@ -6,7 +6,7 @@
         --prefix PREFIX --out DIR [--sample]
 
 Installers are built (hidden, with the test setup program as setup.exe)
-from archives of several kinds: stored, deflate, Deflate64, LZMA, encrypted, with
+from archives of several kinds: stored, deflate, Deflate64, LZMA, encrypted (traditional and AES), with
 folders, with a comment. Each is then damaged in many ways, chosen
 deterministically: truncated at every record boundary and inside member
 data (as cut, which Windows mostly refuses to load, and with the section
@@ -105,7 +105,8 @@ def build_bases(args, work):
         "deflate": ["--from-dir", payload],
         "deflate64": ["--from-zip", os.path.join(zips, "deflate64.zip")],
         "lzma": ["--from-dir", payload, "--method", "lzma"],
-        "encrypted": ["--from-dir", payload, "--password", PASSWORD],
+        "encrypted": ["--from-dir", payload, "--password", PASSWORD, "--encryption", "zipcrypto"],
+        "aes": ["--from-dir", payload, "--password", PASSWORD],
         "folders": ["--from-zip", os.path.join(zips, "folders.zip")],
         "comment": ["--from-zip", os.path.join(zips, "comment.zip")],
     }
