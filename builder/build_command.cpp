@@ -18,6 +18,7 @@
 #include "pe_image.h"
 #include "resource_options.h"
 #include "stub_language.h"
+#include "portable/message_table_layout.h"
 #include "portable/parameter_block.h"
 #include "text_encoding.h"
 #include "verbatim_archive.h"
@@ -95,6 +96,27 @@ std::vector<uint8_t> LoadStub(const Options &options)
                language.c_str(), x64 ? "tvsfx64" : "tvsfx32", suffix.c_str());
     }
     return std::vector<uint8_t>(bytes, bytes + size);
+}
+
+// The installer stores its texts in code page 850 and converts them to the
+// user's ANSI code page when it starts: a language the author names must
+// survive that for the code page the installer is built for. (Without
+// --language the Spanish default is built for any code page, as always.)
+void CheckLanguageCodepage(const Options &options)
+{
+    if (!options.language || options.codepage == RAW_CODEPAGE)
+        return;
+    const StubLanguage &language = *FindStubLanguage(*options.language);
+    for (int id = 0; id < MESSAGE_STRING_COUNT; id++) {
+        const std::string text = FromAnsi(language.texts[id], "CP850");
+        try {
+            (void)ToAnsi(text, options.codepage, "");
+        } catch (const BuildError &) {
+            Refuse("--language %s: the installer's texts cannot be shown in code page %s (StringId %d, \"%s\"); "
+                   "choose another language or --codepage",
+                   language.code, options.codepage.c_str(), id, text.c_str());
+        }
+    }
 }
 
 MemberCompression Compression(const Options &options)
@@ -309,6 +331,7 @@ int RunBuild(const Options &options)
         return 0;
     }
     CheckCodepage(options.codepage);
+    CheckLanguageCodepage(options);
     const std::optional<std::string> password = ResolvePassword(options.password, options.codepage);
     RandomSource random = RandomSource::FromEnvironment();
 
