@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the English installers the English walk-through runs, each carrying
-# the test setup program (fake_setup.exe) as setup.exe:
+# Builds the English installers the English walk-through runs (and make
+# screenshots shows), each carrying the test setup program (fake_setup.exe)
+# as setup.exe:
 #   make_installers.sh TVSFX OUTDIR ARCH FAKE_SETUP
 set -euo pipefail
 tvsfx=$1
@@ -25,6 +26,7 @@ build() {
 }
 build run "$out/payload" --command setup.exe
 build caption "$out/payload" --command setup.exe --title-caption
+build no-command "$out/payload"
 build done "$out/payload" --command setup.exe --wait
 build about "$out/payload" --command setup.exe --about 'About this test' --info-button
 build info "$out/payload" --command setup.exe --info 'Information for -info'
