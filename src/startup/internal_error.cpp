@@ -4,7 +4,7 @@
 #include "startup/internal_error.h"
 
 #include "fixed_texts.h"
-#include "report_text.h"
+#include "language_texts.h"
 #include "startup/byte_helpers.h"
 #include "startup/run_state.h"
 

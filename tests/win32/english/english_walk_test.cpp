@@ -174,7 +174,7 @@ const WalkCase WalkCases[] = {
     {"about box with the author's text", "about", "",
      [](InstallerRun &run, Seen &seen) {
          HWND dialog = run.Dialog();
-         seen.Add("info button", uiauto::WindowText(GetDlgItem(dialog, ID_ABOUT)), "&Info...");
+         seen.Add("info button", uiauto::WindowText(GetDlgItem(dialog, ID_ABOUT)), "I&nfo...");
          (void)Press(dialog, ID_ABOUT);
          HWND box = run.Box();
          seen.AddBox("about box", box, Formatted(50, "About this test", Text(54).c_str()));

@@ -315,7 +315,7 @@ def own_messages():
             if match:
                 patterns[int(match.group(1))] = as_pattern(unquote(match.group(2)))
     source = ""
-    for fixed_texts in ("fixed_texts.h", os.path.join("es", "report_text.h")):
+    for fixed_texts in ("fixed_texts.h", os.path.join("es", "language_texts.h")):
         with open(os.path.join(RESOURCES, fixed_texts), encoding="utf-8") as fixed:
             source += fixed.read()
     for name, literal in re.findall(r'(TEXT_\w+)\[\] =\s*((?:"(?:[^"\\]|\\.)*"\s*)+);', source):
