@@ -17,6 +17,8 @@
 #include "output_file.h"
 #include "pe_image.h"
 #include "resource_options.h"
+#include "stub_language.h"
+#include "portable/message_table_layout.h"
 #include "portable/parameter_block.h"
 #include "text_encoding.h"
 #include "verbatim_archive.h"
@@ -58,11 +60,13 @@ std::optional<int64_t> SourceDateEpoch()
 
 const char *ArchName(PeArch arch) { return arch == PeArch::X64 ? "x64" : "x86"; }
 
-// The stub to complete: --stub's file, or the embedded one of --arch. A
-// --stub of another architecture than --arch asks for is refused.
+// The stub to complete: --stub's file, or the embedded one of --arch and
+// --language. A --stub of another architecture than --arch asks for, or of
+// another language than --language names, is refused.
 std::vector<uint8_t> LoadStub(const Options &options)
 {
     const bool x64 = options.arch && *options.arch == "x64";
+    const std::string language = options.language.value_or(StubLanguages[0].code);
     if (!options.stub_path.empty()) {
         std::vector<uint8_t> stub = ReadInput(options.stub_path, "--stub");
         if (options.arch) {
@@ -71,14 +75,48 @@ std::vector<uint8_t> LoadStub(const Options &options)
                 Refuse("--stub %s is an %s stub, not %s as --arch says", options.stub_path.c_str(), ArchName(arch),
                        options.arch->c_str());
         }
+        if (options.language) {
+            const StubLanguage *own = StubLanguageOf(stub);
+            if (!own || language != own->code)
+                Refuse("--stub %s speaks %s, not %s as --language says", options.stub_path.c_str(),
+                       own ? own->code : "no language this tvsfx knows", language.c_str());
+        }
         return stub;
     }
-    const uint8_t *bytes = x64 ? EmbeddedStubX64 : EmbeddedStubX86;
-    const size_t size = x64 ? EmbeddedStubX64Bytes : EmbeddedStubX86Bytes;
-    if (size == 0)
-        Refuse("this tvsfx was built without the %s stub; give --stub %s", x64 ? "x64" : "x86",
-               x64 ? "tvsfx64.exe" : "tvsfx32.exe");
+    const uint8_t *bytes = nullptr;
+    size_t size = 0;
+    for (size_t index = 0; index < EmbeddedStubCount; index++)
+        if (language == EmbeddedStubs[index].language) {
+            bytes = x64 ? EmbeddedStubs[index].x64 : EmbeddedStubs[index].x86;
+            size = x64 ? *EmbeddedStubs[index].x64_bytes : *EmbeddedStubs[index].x86_bytes;
+        }
+    if (size == 0) {
+        const std::string suffix = language == StubLanguages[0].code ? "" : "_" + language;
+        Refuse("this tvsfx was built without the %s %s stub; give --stub %s%s.exe", x64 ? "x64" : "x86",
+               language.c_str(), x64 ? "tvsfx64" : "tvsfx32", suffix.c_str());
+    }
     return std::vector<uint8_t>(bytes, bytes + size);
+}
+
+// The installer stores its texts in code page 850 and converts them to the
+// user's ANSI code page when it starts: a language the author names must
+// survive that for the code page the installer is built for. (Without
+// --language the Spanish default is built for any code page, as always.)
+void CheckLanguageCodepage(const Options &options)
+{
+    if (!options.language || options.codepage == RAW_CODEPAGE)
+        return;
+    const StubLanguage &language = *FindStubLanguage(*options.language);
+    for (int id = 0; id < MESSAGE_STRING_COUNT; id++) {
+        const std::string text = FromAnsi(language.texts[id], "CP850");
+        try {
+            (void)ToAnsi(text, options.codepage, "");
+        } catch (const BuildError &) {
+            Refuse("--language %s: the installer's texts cannot be shown in code page %s (StringId %d, \"%s\"); "
+                   "choose another language or --codepage",
+                   language.code, options.codepage.c_str(), id, text.c_str());
+        }
+    }
 }
 
 MemberCompression Compression(const Options &options)
@@ -194,6 +232,8 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
     std::printf("tvsfx: wrote %s (%zu bytes)\n", options.out_path.c_str(), result.image.size());
     std::printf("  stub            %s, %zu bytes, ParameterBlock at 0x%zX, entry point 0x%X\n",
                 ArchName(result.arch), stub_bytes, result.parameter_block, result.entry_point);
+    std::printf("  language        %s\n", result.language.empty() ? "unknown (a table this tvsfx does not know)"
+                                                                   : result.language.c_str());
     std::printf("  %-15s file 0x%X..0x%zX, RVA 0x%X\n", TALVOK_SECTION_NAME, result.header_offset,
                 result.image.size(), result.section_rva);
     std::printf("  header          at 0x%X: %u bytes compressed, %u unpacked\n", result.header_offset,
@@ -298,6 +338,7 @@ int RunBuild(const Options &options)
         return 0;
     }
     CheckCodepage(options.codepage);
+    CheckLanguageCodepage(options);
     const std::optional<std::string> password = ResolvePassword(options.password, options.codepage);
     RandomSource random = RandomSource::FromEnvironment();
 

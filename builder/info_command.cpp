@@ -10,9 +10,12 @@
 #include "installer_reader.h"
 #include "json_writer.h"
 #include "resource_report.h"
+#include "stub_language.h"
 #include "text_encoding.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 const char *const HeaderFieldNames[HEADER_FIELD_COUNT] = {"about", "command", "parameters", "reserved",
                                                           "text",  "title",   "intro",      "info"};
@@ -21,6 +24,15 @@ namespace {
 
 const char *ArchText(PeArch arch) { return arch == PeArch::X64 ? "x64" : "x86"; }
 const char *PeFormText(PeArch arch) { return arch == PeArch::X64 ? "PE32+ x86-64" : "PE32 i386"; }
+
+// The language of the stub's message table: "es", "en"; "" when this tvsfx
+// knows none of it. Only the stub's own bytes are searched, not the payload.
+std::string LanguageOf(const InstallerFacts &facts)
+{
+    const size_t size = std::min<size_t>(facts.stub->stub_bytes, facts.bytes.size());
+    const StubLanguage *language = StubLanguageOf(facts.bytes.data(), size);
+    return language ? language->code : "";
+}
 
 std::string Hex32(uint32_t value)
 {
@@ -68,6 +80,9 @@ void PrintText(const ReadingOptions &options, const InstallerFacts &facts)
         const StubFacts &stub = *facts.stub;
         std::printf("%-20s %s (%s), %u bytes, entry point 0x%X\n", "stub", ArchText(stub.arch),
                     PeFormText(stub.arch), stub.stub_bytes, stub.entry_point);
+        const std::string language = LanguageOf(facts);
+        std::printf("%-20s %s\n", "language", language.empty() ? "unknown (a message table this tvsfx does not know)"
+                                                              : language.c_str());
         if (stub.certificate_offset)
             std::printf("%-20s certificate at 0x%X, %u bytes\n", "signature", stub.certificate_offset,
                         stub.certificate_bytes);
@@ -124,6 +139,7 @@ void PrintJson(const ReadingOptions &options, const InstallerFacts &facts)
         json.String("format", PeFormText(facts.stub->arch));
         json.Number("bytes", facts.stub->stub_bytes);
         json.Number("entry_point", facts.stub->entry_point);
+        json.String("language", LanguageOf(facts));
     } else {
         json.String("failure", facts.stub_failure);
     }

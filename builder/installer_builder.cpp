@@ -3,6 +3,7 @@
 
 #include "build_error.h"
 #include "message_fit.h"
+#include "stub_language.h"
 #include "parameter_block_patch.h"
 #include "pe_image.h"
 #include "portable/parameter_block.h"
@@ -81,8 +82,13 @@ BuildResult BuildInstaller(const BuildRequest &request)
     result.parameter_block = FindParameterBlock(request.stub);
 
     const SfxHeaderImage header = BuildSfxHeader(request.texts, request.flags, request.field_bounds);
+    // The author's texts are measured against the stub's own messages; a
+    // stub whose table this tvsfx does not know is measured as a Spanish one.
+    const StubLanguage *language = StubLanguageOf(request.stub);
+    result.language = language ? language->code : "";
     if (request.field_bounds == FieldBounds::Checked)
-        if (const std::string fault = MessageFitFault(request.texts); !fault.empty())
+        if (const std::string fault = MessageFitFault(request.texts, (language ? language : &StubLanguages[0])->texts);
+            !fault.empty())
             Refuse("%s", fault.c_str());
     result.header_offset = AppendedSectionOffset(layout);
     result.header_compressed_bytes = static_cast<uint32_t>(header.compressed.size());

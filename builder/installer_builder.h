@@ -59,6 +59,7 @@ struct BuildResult {
     uint32_t section_rva;
     uint32_t entry_point;
     PeArch arch;               // the stub's: i386 PE32 or x86-64 PE32+
+    std::string language;             // the stub's message table: "es", "en"; "" when unknown
     size_t member_count;              // verbatim: the headers total_size was summed over
     std::optional<VerbatimScan> verbatim;  // what re-basing found, with --verbatim
 };

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 
 namespace {
 constexpr int EXIT_FAILURE_STATUS = 1;
@@ -22,15 +23,25 @@ constexpr int EXIT_USAGE_STATUS = 2;
 int PrintVersion()
 {
     std::printf("tvsfx %s\n", TVSFX_VERSION);
-    const struct {
-        const char *arch, *name;
-        size_t bytes;
-    } stubs[] = {{"x86", "tvsfx32.exe", EmbeddedStubX86Bytes}, {"x64", "tvsfx64.exe", EmbeddedStubX64Bytes}};
-    for (const auto &stub : stubs)
-        if (stub.bytes)
-            std::printf("  %s stub  %s, %zu bytes, built in\n", stub.arch, stub.name, stub.bytes);
-        else
-            std::printf("  %s stub  %s: not built in (give --stub)\n", stub.arch, stub.name);
+    // One line per stub: "  x86 stub  tvsfx32.exe, ..." for the default
+    // language, "  x86 stub  tvsfx32_en.exe (en), ..." for the others.
+    for (size_t index = 0; index < EmbeddedStubCount; index++) {
+        const EmbeddedStubPair &pair = EmbeddedStubs[index];
+        const std::string suffix = index == 0 ? "" : std::string("_") + pair.language;
+        const struct {
+            const char *arch;
+            std::string name;
+            size_t bytes;
+        } stubs[] = {{"x86", "tvsfx32" + suffix + ".exe", *pair.x86_bytes},
+                     {"x64", "tvsfx64" + suffix + ".exe", *pair.x64_bytes}};
+        for (const auto &stub : stubs)
+            if (stub.bytes)
+                std::printf("  %s stub  %s (%s), %zu bytes, built in\n", stub.arch, stub.name.c_str(), pair.language,
+                            stub.bytes);
+            else
+                std::printf("  %s stub  %s (%s): not built in (give --stub)\n", stub.arch, stub.name.c_str(),
+                            pair.language);
+    }
     return 0;
 }
 }

@@ -6,6 +6,7 @@
 #include "disk_set.h"
 #include "flag_switches.h"
 #include "message_fit.h"
+#include "stub_language.h"
 #include "portable/parameter_block.h"
 #include "text_encoding.h"
 
@@ -103,7 +104,7 @@ Options ParseCommandLine(int argc, const char *const *argv)
         }
 
         // Everything else takes a value.
-        static const char *const value_options[] = {"arch", "stub", "out", "from-dir", "from-zip", "flags",
+        static const char *const value_options[] = {"arch", "language", "stub", "out", "from-dir", "from-zip", "flags",
                                                     "wait-name", "codepage", "password", "password-file", "span",
                                                     "method", "encryption"};
         bool known = false;
@@ -131,6 +132,10 @@ Options ParseCommandLine(int argc, const char *const *argv)
             if (value != "x86" && value != "x64")
                 Refuse("--arch: \"%s\" is not x86 or x64", value.c_str());
             options.arch = value;
+        } else if (name == "language") {
+            if (!FindStubLanguage(value))
+                Refuse("--language: \"%s\" is not one of %s", value.c_str(), StubLanguageCodes().c_str());
+            options.language = value;
         } else if (name == "stub")
             options.stub_path = value;
         else if (name == "out")
@@ -208,7 +213,8 @@ std::string HelpText()
     std::string help =
         "tvsfx: makes a self-extracting installer from a stub and a payload.\n"
         "\n"
-        "usage: tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE)\n"
+        "usage: tvsfx build [--arch x86|x64] [--language L] [--stub FILE] --out FILE\n"
+        "                   (--from-dir DIR | --from-zip FILE)\n"
         "                   [options]\n"
         "\n"
         "  --arch x86|x64     which stub to complete: x86 (default) is tvsfx32.exe, for every\n"
@@ -216,6 +222,9 @@ std::string HelpText()
         "                     32-bit subsystem (Windows PE, Server Core without WoW64)\n"
         "  --stub FILE        the stub to complete (default: the one of --arch built with this\n"
         "                     tvsfx); with --arch it must be of that architecture\n"
+        "  --language L       the language of the installer's windows and messages, one of\n"
+        "                     " + StubLanguageCodes() + " (the first, Spanish, is the default; en is\n"
+        "                     English); with --stub it must be the stub's own\n"
         "  --out FILE         the installer to write; it appears only when the build succeeds\n"
         "  --from-dir DIR     archive the folder DIR (sorted, deflated or stored); a link to a file\n"
         "                     inside DIR is packed as that file's content, a link that leads\n"
@@ -240,11 +249,12 @@ std::string HelpText()
         "                     give away: an installer's payload is full of known files)\n"
         "\n"
         "Header texts (limits in bytes after conversion: the stub's buffer for each, and for\n"
-        "--about and --command the room that the messages they are shown in leave):\n";
+        "--about and --command the room that the messages they are shown in leave, here\n"
+        "in the Spanish installer; the build measures them in the installer's language):\n";
     for (const TextOption &text : TextOptions) {
         std::string line = std::string("  --") + text.name + " T";
         line.resize(21, ' ');
-        help += line + text.help + " (" + std::to_string(LongestText(text.field)) + " bytes)\n";
+        help += line + text.help + " (" + std::to_string(LongestText(text.field, StubLanguages[0].texts)) + " bytes)\n";
     }
     help +=
         "\n"

@@ -1,6 +1,6 @@
 // The command line of tvsfx:
 //
-//   tvsfx build [--arch x86|x64] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE [--verbatim])
+//   tvsfx build [--arch x86|x64] [--language L] [--stub FILE] --out FILE (--from-dir DIR | --from-zip FILE [--verbatim])
 //               [--method deflate|lzma|best] [--span SIZE [--exe-volumes]] [options]
 //   tvsfx info FILE [--json] [--codepage CP]          (reading_options.h)
 //   tvsfx verify FILE [--password P | --password-file F] [--codepage CP] [--quiet]
@@ -22,6 +22,7 @@ struct Options {
     bool help = false;
     std::string stub_path;                      // empty: the embedded stub
     std::optional<std::string> arch;            // --arch: "x86" (default) or "x64"
+    std::optional<std::string> language;        // --language: a StubLanguage code, "es" by default
     std::string out_path;
     std::string from_dir;
     std::string from_zip;

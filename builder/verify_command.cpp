@@ -18,6 +18,7 @@
 #include "progress_meter.h"
 #include "resource_report.h"
 #include "stub_decoder.h"
+#include "stub_language.h"
 #include "text_encoding.h"
 #include "zip_archive.h"
 
@@ -119,6 +120,20 @@ void CheckSignature(const InstallerFacts &facts, Findings &findings)
     if (facts.archive.end_record_read && stub.certificate_offset < ArchiveEnd(facts))
         findings.Fault("signature: the certificate at 0x%X lies inside the archive, which ends at 0x%zX",
                        stub.certificate_offset, ArchiveEnd(facts));
+}
+
+// The stub's message table and password dialog: the stub unpacks them at
+// start and stops with an internal error when they do not fit.
+void CheckStubTables(const InstallerFacts &facts, Findings &findings)
+{
+    const size_t size = std::min<size_t>(facts.stub->stub_bytes, facts.bytes.size());
+    const StubLanguage *language = StubLanguageOf(facts.bytes.data(), size);
+    if (!language) {
+        findings.Fault("stub: it carries no message table this tvsfx knows (%s)", StubLanguageCodes().c_str());
+        return;
+    }
+    if (const std::string fault = StubTableFault(*language, facts.bytes.data(), size); !fault.empty())
+        findings.Fault("stub: %s", fault.c_str());
 }
 
 void CheckHeader(const InstallerFacts &facts, Findings &findings)
@@ -402,6 +417,7 @@ int RunVerify(const ReadingOptions &options)
         findings.Fault("%s", fault.c_str());
     CheckSelfCheck(facts, findings);
     CheckSignature(facts, findings);
+    CheckStubTables(facts, findings);
     CheckHeader(facts, findings);
     CheckEndRecord(facts, findings);
     CheckDirectory(facts, options.codepage, findings);

@@ -3,7 +3,8 @@
 # tests' null driver paints nothing) and writes PNGs of the main dialog, the
 # meter part way (held by the cancel question), the password dialog and an
 # error box, for a person to look at, and the main dialog of an installer
-# with the author's icon, declared DPI-aware, at 150 % and 200 %:
+# with the author's icon, declared DPI-aware, at 150 % and 200 %; then the
+# first four once more with English installers (main-dialog-en.png, ...):
 #   screenshots.sh NATIVE_DIR WIN32_DIR WIN64_DIR
 # The PNGs land in NATIVE_DIR/screenshots/.
 set -euo pipefail
@@ -49,6 +50,18 @@ for dpi in 144 192; do
     mv "$scaled/main-dialog.bmp" "$out/main-dialog-$((dpi * 100 / 96)).bmp" || rc=1
     rm -rf "$scaled"
 done
+# The English installers (tvsfx build --language en) of the English walk-through.
+english=$out/en
+mkdir -p "$english"
+bash "$root/tests/win32/english/make_installers.sh" "$native_dir/builder/tvsfx" "$english/installers" $arch \
+    "$windows_dir/tests/win32/fake_setup.exe"
+DISPLAY=$display TALVOK_WINE_GRAPHICS=x11 bash "$root/scripts/wine-run.sh" --arch $wine_arch \
+    --prefix "$windows_dir/wineprefix-x11" "$windows_dir/tools/uiauto/screenshots.exe" \
+    "$(windows_path "$english/installers")" "$(windows_path "$english")" || rc=$?
+for shot in main-dialog meter password error; do
+    mv "$english/$shot.bmp" "$out/$shot-en.bmp" || rc=1
+done
+rm -rf "$english"
 python3 "$root/scripts/bmp_to_png.py" "$out"/*.bmp
 rm -f "$out"/*.bmp
 exit $rc

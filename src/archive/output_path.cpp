@@ -8,6 +8,7 @@
 #include "extract/extract_member.h"
 #include "extract/output_writer.h"
 #include "fixed_texts.h"
+#include "portable/message_buffers.h"
 #include "startup/abort.h"
 #include "startup/byte_helpers.h"
 #include "startup/error_abort.h"
@@ -22,7 +23,6 @@ char TargetFolder[PATH_BUFFER_BYTES];
 int OverwriteWithoutAsking = 1;
 
 constexpr size_t WORKING_PATH_BYTES = 517;
-constexpr size_t OVERWRITE_QUESTION_BYTES = 320;
 constexpr unsigned char MIN_TRAIL_BYTE = 0x40;  // code pages 932, 936, 949 and 950 alike
 
 // Device names, upper case, one after another with their NULs; the

@@ -11,6 +11,7 @@
 #include "extract/inflate/stream_buffers.h"
 #include "extract/lzma/lzma_decoder.h"
 #include "extract/output_writer.h"
+#include "portable/message_buffers.h"
 #include "portable/parameter_block.h"
 #include "startup/byte_helpers.h"
 #include "startup/error_abort.h"
@@ -23,8 +24,6 @@
 
 char OutputPath[PATH_BUFFER_BYTES];
 HFILE OutputFile;
-
-constexpr size_t STATUS_LINE_BYTES = 290;
 
 void CloseOutputFile()
 {

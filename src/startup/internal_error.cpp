@@ -4,6 +4,7 @@
 #include "startup/internal_error.h"
 
 #include "fixed_texts.h"
+#include "language_texts.h"
 #include "startup/byte_helpers.h"
 #include "startup/exit_code.h"
 #include "startup/message_box.h"

@@ -1,10 +1,11 @@
 #include "startup/run_state.h"
 
+#include "portable/message_buffers.h"
 #include "portable/message_table_layout.h"
 
 const uint16_t BufferSizes[BUFFER_SIZE_COUNT] = {
     257,   // DialogText
-    500,   // FormatBuffer
+    FORMAT_BUFFER_BYTES,  // FormatBuffer
     MESSAGE_TABLE_BYTES,  // MessageTable
     257,   // RunCommand
     257,   // RunParameters

@@ -9,6 +9,7 @@
 #include "ui/install_sequence.h"
 
 #include "fixed_texts.h"
+#include "language_texts.h"
 #include "portable/message_buffers.h"
 #include "startup/byte_helpers.h"
 #include "startup/exit_code.h"

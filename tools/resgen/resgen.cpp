@@ -1,8 +1,8 @@
 // resgen: turns the texts and dialog descriptions of resources/ into the
 // compressed blobs the stub links in.
 //
-//   resgen MESSAGES.txt MAIN.dlg PASSWORD.dlg OUT.cpp
-//   resgen --texts MESSAGES.txt OUT.cpp
+//   resgen MESSAGES.txt MAIN.dlg PASSWORD.dlg OUT.cpp [NAMESPACE]
+//   resgen --texts MESSAGES.txt OUT.cpp [NAME]
 //
 // The message blob unpacks to the 64 texts in StringId order, each with its
 // NUL, stored in code page 850, followed directly by the main dialog's
@@ -12,6 +12,8 @@
 // The second form writes the texts alone, uncompressed, in code page 850
 // as the stub stores them (MessageTexts, StringId order), for the builder,
 // which measures the author's texts against the messages they go into.
+// The builder holds every language: NAMESPACE puts one language's blobs in
+// a namespace of their own, NAME gives its texts another array name.
 // A host tool, run at build time; any malformed input stops the build.
 #include <iconv.h>
 #include <libdeflate.h>
@@ -295,17 +297,17 @@ std::string CLiteral(const std::string &bytes)
     return literal + "\"";
 }
 
-int WriteTexts(const char *messages_path, const char *out_path)
+int WriteTexts(const char *messages_path, const char *out_path, const char *name)
 {
     std::vector<std::string> texts = ParseMessages(messages_path);
     std::FILE *out = std::fopen(out_path, "w");
     if (!out)
         Fail(out_path, std::strerror(errno));
-    std::fprintf(out, "// Made by tools/resgen from resources/messages.txt; not edited by hand.\n"
+    std::fprintf(out, "// Made by tools/resgen from resources/LANGUAGE/messages.txt; not edited by hand.\n"
                       "// The texts in code page 850, in StringId order.\n"
-                      "extern const char *const MessageTexts[%d];\n"
-                      "const char *const MessageTexts[%d] = {\n",
-                 STRING_COUNT, STRING_COUNT);
+                      "extern const char *const %s[%d];\n"
+                      "const char *const %s[%d] = {\n",
+                 name, STRING_COUNT, name, STRING_COUNT);
     for (int id = 0; id < STRING_COUNT; id++)
         std::fprintf(out, "    %s,\n", CLiteral(texts[id]).c_str());
     std::fprintf(out, "};\n");
@@ -316,10 +318,11 @@ int WriteTexts(const char *messages_path, const char *out_path)
 
 int main(int argc, char **argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], "--texts") == 0)
-        return WriteTexts(argv[2], argv[3]);
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: resgen MESSAGES.txt MAIN.dlg PASSWORD.dlg OUT.cpp | --texts MESSAGES.txt OUT.cpp\n");
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--texts") == 0)
+        return WriteTexts(argv[2], argv[3], argc == 5 ? argv[4] : "MessageTexts");
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: resgen MESSAGES.txt MAIN.dlg PASSWORD.dlg OUT.cpp [NAMESPACE]"
+                             " | --texts MESSAGES.txt OUT.cpp [NAME]\n");
         return 2;
     }
     std::vector<std::string> texts = ParseMessages(argv[1]);
@@ -359,12 +362,21 @@ int main(int argc, char **argv)
                       "// password dialog template %zu bytes.\n"
                       "#include \"startup/message_blobs.h\"\n\n",
                  table.size(), main_template.size(), password_template.size());
+    const char *space = argc == 6 ? argv[5] : nullptr;
+    if (space)
+        std::fprintf(out, "namespace %s {\n"
+                          "extern const uint8_t MessageBlob[];\nextern const uint32_t MessageBlobBytes;\n"
+                          "extern const uint32_t MessageOffsets[MESSAGE_COUNT + 1];\n"
+                          "extern const uint8_t PasswordDialogBlob[];\nextern const uint32_t PasswordDialogBlobBytes;\n\n",
+                     space);
     WriteArray(out, "MessageBlob", Compress(table));
     std::fprintf(out, "const uint32_t MessageOffsets[%d] = {", STRING_COUNT + 1);
     for (int id = 0; id <= STRING_COUNT; id++)
         std::fprintf(out, "%s%u,", id % 10 ? " " : "\n    ", offsets[id]);
     std::fprintf(out, "\n};\n\n");
     WriteArray(out, "PasswordDialogBlob", Compress(password_template));
+    if (space)
+        std::fprintf(out, "}  // namespace %s\n", space);
     if (std::fclose(out) != 0)
         Fail(argv[4], "write failed");
     return 0;

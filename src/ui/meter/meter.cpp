@@ -5,13 +5,13 @@
 #include "ui/meter/meter.h"
 
 #include "extract/extract_member.h"
+#include "portable/message_buffers.h"
 #include "startup/byte_helpers.h"
 #include "startup/message_table.h"
 #include "startup/path_helpers.h"
 
 constexpr int RANGE_INDEX = 0;
 constexpr int POSITION_INDEX = 2;
-constexpr int METER_TEXT_BYTES = 260;
 constexpr int METER_FONT_POINTS = 8;
 
 // The 8-point "MS Shell Dlg" font for the display's resolution.

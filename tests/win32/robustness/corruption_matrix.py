@@ -315,13 +315,15 @@ def as_pattern(text):
 def own_messages():
     """{id or name: pattern} of every text the program can show itself."""
     patterns = {}
-    with open(os.path.join(RESOURCES, "messages.txt"), encoding="utf-8") as table:
+    with open(os.path.join(RESOURCES, "es", "messages.txt"), encoding="utf-8") as table:
         for line in table:
             match = re.match(r'(\d+) "(.*)"\s*$', line)
             if match:
                 patterns[int(match.group(1))] = as_pattern(unquote(match.group(2)))
-    with open(os.path.join(RESOURCES, "fixed_texts.h"), encoding="utf-8") as fixed:
-        source = fixed.read()
+    source = ""
+    for fixed_texts in ("fixed_texts.h", os.path.join("es", "language_texts.h")):
+        with open(os.path.join(RESOURCES, fixed_texts), encoding="utf-8") as fixed:
+            source += fixed.read()
     for name, literal in re.findall(r'(TEXT_\w+)\[\] =\s*((?:"(?:[^"\\]|\\.)*"\s*)+);', source):
         text = "".join(unquote(piece) for piece in re.findall(r'"((?:[^"\\]|\\.)*)"', literal))
         patterns[name] = as_pattern(text)
