@@ -343,7 +343,8 @@ int RunBuild(const Options &options)
     RandomSource random = RandomSource::FromEnvironment();
 
     BuildRequest request;
-    request.stub = ApplyResourceOptions(LoadStub(options), options.resources, options.out_path);
+    request.stub = ApplyResourceOptions(LoadStub(options), options.resources, options.out_path,
+                                       options.language.value_or(StubLanguages[0].code));
     const size_t stub_bytes = request.stub.size();
     PayloadNotes notes = {0, options.encryption.value_or("aes256") == "aes256", random.seeded()};
     if (options.verbatim) {

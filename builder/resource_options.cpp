@@ -39,9 +39,10 @@ std::string VersionText(const uint16_t numbers[4])
            std::to_string(numbers[3]);
 }
 
-std::vector<uint8_t> VersionResource(const ResourceOptions &options, const std::string &out_path)
+std::vector<uint8_t> VersionResource(const ResourceOptions &options, const std::string &out_path, uint16_t language)
 {
     VersionFields fields;
+    fields.language = language;
     ParseVersionNumbers(*options.version, fields.numbers);
     const std::u16string version = Utf16FromUtf8(VersionText(fields.numbers), "--version");
     const std::string file_name = BaseName(out_path);
@@ -105,7 +106,8 @@ std::string ResourceOptionsHelp()
            "                     every image of FILE, PNG-compressed 256x256 ones included\n"
            "  --version X.Y.Z.W  write a version resource: file and product version X.Y.Z.W, with\n"
            "                     OriginalFilename and InternalName from --out, in a string table\n"
-           "                     for Spanish, code page 1252 (0C0A04E4), the messages' language\n"
+           "                     in the messages' language, code page 1252 (Spanish 0C0A04E4,\n"
+           "                     English 040904E4)\n"
            "  --product-name T   its ProductName    (these four need --version)\n"
            "  --company T        its CompanyName\n"
            "  --description T    its FileDescription\n"
@@ -118,7 +120,7 @@ std::string ResourceOptionsHelp()
 }
 
 std::vector<uint8_t> ApplyResourceOptions(const std::vector<uint8_t> &stub, const ResourceOptions &options,
-                                          const std::string &out_path)
+                                          const std::string &out_path, const std::string &language_code)
 {
     if (!options.Any())
         return stub;
@@ -140,8 +142,9 @@ std::vector<uint8_t> ApplyResourceOptions(const std::vector<uint8_t> &stub, cons
     }
     if (options.version) {
         table.Remove(RESOURCE_TYPE_VERSION, 1);
-        table.entries.push_back(ResourceEntry{ResourceId(RESOURCE_TYPE_VERSION), ResourceId(1), VERSION_LANGUAGE, 0,
-                                              VersionResource(options, out_path)});
+        const uint16_t language = VersionLanguageOf(language_code);
+        table.entries.push_back(ResourceEntry{ResourceId(RESOURCE_TYPE_VERSION), ResourceId(1), language, 0,
+                                              VersionResource(options, out_path, language)});
     }
     if (options.elevation || options.dpi_aware) {
         ResourceEntry *manifest = table.Find(RESOURCE_TYPE_MANIFEST, 1);

@@ -32,10 +32,11 @@ int TakeResourceOption(const std::string &name, const std::optional<std::string>
 std::string ResourceOptionsHelp();
 
 // stub with the resources options ask for; stub itself when none. The
-// version resource's OriginalFilename is out_path's last component.
+// version resource's OriginalFilename is out_path's last component; its
+// string table is in the language of language_code, the installer's.
 // Refuses (BuildError) a bad .ico, version, level or stub.
 std::vector<uint8_t> ApplyResourceOptions(const std::vector<uint8_t> &stub, const ResourceOptions &options,
-                                          const std::string &out_path);
+                                          const std::string &out_path, const std::string &language_code);
 
 // The summary line of what was changed, "" when nothing.
 std::string ResourceSummary(const ResourceOptions &options);

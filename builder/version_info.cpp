@@ -118,6 +118,11 @@ void ParseVersionNumbers(const std::string &text, uint16_t numbers[4])
     Refuse("--version: \"%s\" is not a version X.Y.Z.W (up to four numbers of 0 to 65535)", text.c_str());
 }
 
+uint16_t VersionLanguageOf(const std::string &language_code)
+{
+    return language_code == "en" ? 0x0409 : VERSION_LANGUAGE;
+}
+
 std::vector<uint8_t> BuildVersionInfo(const VersionFields &fields)
 {
     std::vector<uint8_t> fixed(FIXED_INFO_BYTES, 0);
@@ -129,7 +134,7 @@ std::vector<uint8_t> BuildVersionInfo(const VersionFields &fields)
         WriteLe32(fixed.data() + 4 * index, values[index]);
 
     char table_key[16];
-    std::snprintf(table_key, sizeof table_key, "%04X%04X", VERSION_LANGUAGE, VERSION_CODEPAGE);
+    std::snprintf(table_key, sizeof table_key, "%04X%04X", fields.language, VERSION_CODEPAGE);
     std::vector<uint8_t> table = Node(Ascii16(table_key), NODE_TEXT, 0, {});
     for (const auto &field : fields.strings) {
         std::vector<uint8_t> value;
@@ -141,7 +146,7 @@ std::vector<uint8_t> BuildVersionInfo(const VersionFields &fields)
     AddChild(string_info, Close(table));
 
     std::vector<uint8_t> translation(4);
-    WriteLe16(translation.data(), VERSION_LANGUAGE);
+    WriteLe16(translation.data(), fields.language);
     WriteLe16(translation.data() + 2, VERSION_CODEPAGE);
     std::vector<uint8_t> var_info = Node(u"VarFileInfo", NODE_TEXT, 0, {});
     AddChild(var_info, Close(Node(u"Translation", NODE_BINARY, 4, translation)));

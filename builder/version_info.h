@@ -18,11 +18,16 @@
 #include <utility>
 #include <vector>
 
-constexpr uint16_t VERSION_LANGUAGE = 0x0C0A;  // Spanish (Spain), the messages' language
+constexpr uint16_t VERSION_LANGUAGE = 0x0C0A;  // Spanish (Spain), the default messages' language
+// The Windows language of the string table for an installer whose messages
+// are in language_code (--language): English (United States) for "en",
+// Spanish (Spain) otherwise. A new language of the stub adds its line here.
+uint16_t VersionLanguageOf(const std::string &language_code);
 constexpr uint16_t VERSION_CODEPAGE = 1252;    // the ANSI code page the messages are shown in
 
 struct VersionFields {
     uint16_t numbers[4];                                         // X.Y.Z.W
+    uint16_t language = VERSION_LANGUAGE;                        // the string table's
     std::vector<std::pair<std::string, std::u16string>> strings;  // key, value, in this order
 };
 

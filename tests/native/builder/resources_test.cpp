@@ -207,6 +207,13 @@ TEST_P(Resources, VersionResourceAsPefileReadsIt)
     EXPECT_TRUE(Contains(facts, "translation 0x0c0a 0x04e4")) << "Spanish (Spain), code page 1252";
     EXPECT_EQ(1u, FactsStartingWith(facts, "resource 16 1 3082 ").size());
 
+    // An English installer's table is English (United States).
+    ASSERT_EQ(0, Build(dir / "english.exe", {"--language", "en", "--version", "1.0"}).exit_code);
+    const std::vector<std::string> english = PefileFacts(dir / "english.exe");
+    EXPECT_EQ(std::vector<std::string>{"table 040904E4"}, FactsStartingWith(english, "table"));
+    EXPECT_TRUE(Contains(english, "translation 0x0409 0x04e4"));
+    EXPECT_EQ(1u, FactsStartingWith(english, "resource 16 1 1033 ").size());
+
     // Shorter versions are padded; bad ones and strings without a version refused.
     ASSERT_EQ(0, Build(dir / "two.exe", {"--version", "2.5"}).exit_code);
     EXPECT_TRUE(Contains(PefileFacts(dir / "two.exe"), "fixed 2.5.0.0 2.5.0.0 0x40004 1"));
@@ -299,7 +306,8 @@ TEST_P(Resources, SignedAndSpannedInstallersWithEveryOption)
         EXPECT_EQ(PefileFacts(dir / "unsigned.exe").size(), PefileFacts(dir / "signed.exe").size());
     }
     std::vector<std::string> spanned = AllOptions();
-    spanned.insert(spanned.end(), {"--span", "64k"});
+    // The first disk holds the stub with every resource (about 66 KiB) and some archive.
+    spanned.insert(spanned.end(), {"--span", "96k"});
     ASSERT_EQ(0, RunShell("head -c 100000 /dev/urandom > " + ShellQuote(dir / "payload/random.bin")).exit_code);
     ASSERT_EQ(0, RunShell("mkdir " + ShellQuote(dir / "set")).exit_code);
     ASSERT_EQ(0, Build(dir / "set/SETUP.EXE", spanned).exit_code);
