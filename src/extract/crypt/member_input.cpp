@@ -67,7 +67,9 @@ int CheckMemberPassword()
     uint8_t header[ZIP_ENCRYPTION_HEADER_BYTES];
     if (_lread(ArchiveFile, header, sizeof header) != sizeof header)
         ReportReadError(READ_ERROR_ENCRYPTION_HEADER);
-    InputRemaining -= static_cast<int32_t>(sizeof header);
+    // A size of 2 GiB or more is negative and reads nothing: it stays so.
+    if (InputRemaining >= 0)
+        InputRemaining -= static_cast<int32_t>(sizeof header);
     InitKeys(Password);
     DecryptBytes(header, sizeof header);
     // With a data descriptor the archiver knew no CRC when it wrote the
