@@ -45,6 +45,7 @@
 #include "extract/inflate/inflate.h"
 #include "extract/inflate/stream_buffers.h"
 #include "member_in_memory.h"
+#include "read_file.h"
 
 namespace {
 
@@ -101,19 +102,6 @@ struct Decoder {
     const char *name;
     bool (*decode)(const Member &, uint8_t *, size_t *);
 };
-
-bool ReadFile(const std::string &path, std::vector<uint8_t> &data)
-{
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    uint8_t buffer[1 << 16];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        data.insert(data.end(), buffer, buffer + got);
-    std::fclose(file);
-    return true;
-}
 
 std::vector<uint8_t> CompressRaw(const std::vector<uint8_t> &data)
 {

@@ -32,6 +32,7 @@
 #include "extract/inflate/stream_buffers.h"
 #include "extract/lzma/lzma_decoder.h"
 #include "member_in_memory.h"
+#include "read_file.h"
 
 namespace {
 
@@ -108,19 +109,6 @@ std::vector<uint8_t> Compress(const std::vector<uint8_t> &data)
     out.resize(ended ? ZIP_HEADER_BYTES + stream.total_out : 0);
     lzma_end(&stream);
     return out;
-}
-
-bool ReadFile(const std::string &path, std::vector<uint8_t> &data)
-{
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    uint8_t buffer[1 << 16];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        data.insert(data.end(), buffer, buffer + got);
-    std::fclose(file);
-    return true;
 }
 
 // The process's CPU time: on a busy machine the wall time grows with the
