@@ -71,6 +71,19 @@ std::string CheckImage(IconImage &image)
     return "";
 }
 
+// The fields an .ico file's directory entry and an icon group's entry share
+// (their first 8 bytes): size (0 for 256), colours, planes, bits per pixel.
+IconImage ImageOfEntry(const uint8_t *entry)
+{
+    IconImage image = {};
+    image.width = entry[0] ? entry[0] : 256;
+    image.height = entry[1] ? entry[1] : 256;
+    image.colour_count = entry[2];
+    image.planes = ReadLe16(entry + 4);
+    image.bit_count = ReadLe16(entry + 6);
+    return image;
+}
+
 }  // namespace
 
 std::vector<IconImage> ReadIcoFile(const std::vector<uint8_t> &bytes, const std::string &path)
@@ -94,12 +107,7 @@ std::vector<IconImage> ReadIcoFile(const std::vector<uint8_t> &bytes, const std:
     std::vector<IconImage> images;
     for (unsigned index = 0; index < count; index++) {
         const uint8_t *entry = bytes.data() + ICONDIR_BYTES + index * ICONDIRENTRY_BYTES;
-        IconImage image = {};
-        image.width = entry[0] ? entry[0] : 256;
-        image.height = entry[1] ? entry[1] : 256;
-        image.colour_count = entry[2];
-        image.planes = ReadLe16(entry + 4);
-        image.bit_count = ReadLe16(entry + 6);
+        IconImage image = ImageOfEntry(entry);
         const uint32_t image_bytes = ReadLe32(entry + 8), offset = ReadLe32(entry + 12);
         if (uint64_t(offset) + image_bytes > bytes.size())
             Refuse("--icon %s: truncated: image %u (%ux%u) ends at %llu, past the end of the file (%zu bytes)", name,
@@ -135,12 +143,7 @@ IconGroupFacts ReadAppIcon(const ResourceTable &table)
     }
     for (unsigned index = 0; index < count; index++) {
         const uint8_t *entry = data.data() + ICONDIR_BYTES + index * GROUP_ENTRY_BYTES;
-        IconImage image = {};
-        image.width = entry[0] ? entry[0] : 256;
-        image.height = entry[1] ? entry[1] : 256;
-        image.colour_count = entry[2];
-        image.planes = ReadLe16(entry + 4);
-        image.bit_count = ReadLe16(entry + 6);
+        IconImage image = ImageOfEntry(entry);
         const uint32_t stated_bytes = ReadLe32(entry + 8);
         const uint16_t id = ReadLe16(entry + 12);
         const ResourceEntry *icon = table.Find(RESOURCE_TYPE_ICON, id);
