@@ -45,16 +45,34 @@ static_assert(REFILLED_MIN_BITS >= MAX_LOOKAHEAD_BITS + MAX_DEFLATE_LENGTH_EXTRA
 // Up to four refills per symbol (code, extra, distance, extra), each moving
 // at most sizeof(BitWord) - 1 bytes and reading sizeof(BitWord).
 constexpr int32_t FAST_INPUT_MARGIN = 5 * int32_t(sizeof(BitWord));
-constexpr uint32_t LITERALS_PER_REFILL = REFILLED_MIN_BITS / MAX_LOOKAHEAD_BITS;
-// A match is copied in words of this size and may write up to 8 bytes past
-// its end.
+// A root entry takes at most LITERAL_ROOT_BITS bits (a literal/length code
+// that reaches the fast path is complete, so its shortest length, and with it
+// the root, is at most 9 bits): after each root literal the buffer still holds
+// a whole code while at least that many bits are left over.
+static_assert(FIXED_LITERAL_ROOT_BITS <= LITERAL_ROOT_BITS, "the fixed code's root is no wider");
+constexpr uint32_t LITERALS_PER_REFILL = (REFILLED_MIN_BITS - MAX_LOOKAHEAD_BITS) / LITERAL_ROOT_BITS + 1;
+// A match is copied in 8-byte units when its source is at least a unit
+// behind, else in words of MATCH_WORD_BYTES where it can be; either may write
+// up to MATCH_SLACK_BYTES - 1 bytes past its end (two units for the shortest
+// match).
+constexpr uint32_t MATCH_UNIT_BYTES = 8;
 constexpr uint32_t MATCH_WORD_BYTES = sizeof(uintptr_t);
-constexpr uint32_t MATCH_SLACK_BYTES = 8;
+constexpr uint32_t MATCH_SLACK_BYTES = 2 * MATCH_UNIT_BYTES;
 // At the top of a step the window has room for its literals, any deflate match
 // and the bytes a word copy may write past a match's end.
 constexpr uint32_t FAST_WINDOW_LIMIT =
     WINDOW_BYTES - MAX_DEFLATE_MATCH_BYTES - LITERALS_PER_REFILL - MATCH_SLACK_BYTES;
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bits are loaded little-endian");
+
+// The bit count after a refill: whole bytes added up to BUFFER_BITS - 1. With
+// a 32-bit buffer that sets bits 3 and 4 and keeps the rest (one OR off the
+// chain every symbol waits on).
+#if UINTPTR_MAX > 0xFFFFFFFFu
+#define REFILLED_COUNT(count) ((count) + 8 * ((BUFFER_BITS - 1 - (count)) >> 3))
+#else
+static_assert(REFILLED_MIN_BITS == 24 && BUFFER_BITS == 32, "a refill ORs in 24");
+#define REFILLED_COUNT(count) ((count) | REFILLED_MIN_BITS)
+#endif
 
 static BitWord LoadWord(const uint8_t *at)
 {
@@ -69,9 +87,8 @@ static BitWord LoadWord(const uint8_t *at)
 #define REFILL_BITS()                                                      \
     do {                                                                   \
         bits |= LoadWord(in_next) << (bit_count + ENTRY_SHIFT);            \
-        uint32_t loaded_bytes = (BUFFER_BITS - 1 - bit_count) >> 3;        \
-        in_next += loaded_bytes;                                           \
-        bit_count += 8 * loaded_bytes;                                     \
+        in_next += (BUFFER_BITS - 1 - bit_count) >> 3;                     \
+        bit_count = REFILLED_COUNT(bit_count);                             \
     } while (0)
 
 #define DROP_BITS(count)      \
@@ -80,7 +97,7 @@ static BitWord LoadWord(const uint8_t *at)
         bit_count -= (count); \
     } while (0)
 
-#define LOW_BITS(count) uint32_t((bits >> ENTRY_SHIFT) & ((BitWord(1) << (count)) - 1))
+#define LOW_BITS(count) (uint32_t(bits >> ENTRY_SHIFT) & BitMasks[count])
 
 // The entry that offset_mask (an index mask shifted by ENTRY_SHIFT) selects.
 #define ENTRY_AT(table, offset_mask)                                                                   \
@@ -100,9 +117,24 @@ static void CopyMatchFast(uint8_t *next, uint32_t distance_bytes, uint32_t lengt
     uint8_t beyond[MATCH_SLACK_BYTES];
     std::memcpy(beyond, end, sizeof beyond);
     const uint8_t *source = next - distance_bytes;
-    if (distance_bytes >= MATCH_WORD_BYTES) {
-        // With the source at least a word behind, each word reads only
-        // bytes already final.
+    if (distance_bytes >= MATCH_UNIT_BYTES) {
+        // With the source at least a unit behind, each unit reads only bytes
+        // already final. Most matches are short: the first two units go
+        // without a test, which the loop's exit would mispredict.
+        uint64_t unit;
+        for (int first = 0; first < 2; first++) {
+            std::memcpy(&unit, source, sizeof unit);
+            std::memcpy(next, &unit, sizeof unit);
+            next += sizeof unit;
+            source += sizeof unit;
+        }
+        while (next < end) {
+            std::memcpy(&unit, source, sizeof unit);
+            std::memcpy(next, &unit, sizeof unit);
+            next += sizeof unit;
+            source += sizeof unit;
+        }
+    } else if (distance_bytes >= MATCH_WORD_BYTES) {
         do {
             uintptr_t unit;
             std::memcpy(&unit, source, sizeof unit);
@@ -134,7 +166,7 @@ static void CopyMatchFast(uint8_t *next, uint32_t distance_bytes, uint32_t lengt
                 goto leave;                                                                            \
             }                                                                                          \
             DROP_BITS(entry->Bits);                                                                    \
-            entry = ENTRY_AT(entry->SubTable, ((BitWord(1) << (entry->Op - OP_LITERAL)) - 1) << ENTRY_SHIFT); \
+            entry = ENTRY_AT(entry->SubTable, BitWord(BitMasks[entry->Op - OP_LITERAL]) << ENTRY_SHIFT); \
         }                                                                                              \
     } while (0)
 
@@ -190,7 +222,7 @@ FastExit DecodeSymbolsFast(
         DROP_BITS(extra_bits);
         // A 64-bit buffer still holds the distance code; a 32-bit one
         // refills without a test, as above.
-        if (LITERALS_PER_REFILL == 1 || bit_count < MAX_LOOKAHEAD_BITS)
+        if (BITWORD_BITS == 32 || bit_count < MAX_LOOKAHEAD_BITS)
             REFILL_BITS();
         entry = ENTRY_AT(distances, distance_offsets);
         WALK_LINKS(entry);
