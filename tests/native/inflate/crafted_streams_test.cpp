@@ -349,6 +349,37 @@ std::vector<Crafted> CraftedCases()
         code.Literal(writer, 256);
         cases.push_back({"15-bit codes and a 12-bit end of block", 0, writer.Bytes(), -1, DONE, expected});
     }
+    {
+        // Runs of root literals as long as the root (9 bits) before a 15-bit
+        // code, at every position against the refills: a refill must hold
+        // every code taken after it. 0..255: 9 bits; end of block: 2;
+        // 257..268: 3..14; 269, 270: 15, the latter all ones, so a lookup
+        // short of bits cannot decode it.
+        std::vector<uint8_t> literal_lengths(271, 9);
+        literal_lengths[256] = 2;
+        for (uint32_t symbol = 257; symbol <= 268; symbol++)
+            literal_lengths[symbol] = uint8_t(symbol - 254);
+        literal_lengths[269] = literal_lengths[270] = 15;
+        DynamicCode code(literal_lengths, {1, 1});
+        BitWriter writer;
+        code.WriteHeader(writer, true);
+        std::vector<uint8_t> expected;
+        for (uint32_t round = 0; round < 24; round++) {
+            for (uint32_t run = 1; run <= 8; run++) {
+                for (uint32_t i = 0; i < run; i++) {
+                    uint8_t byte = uint8_t(round * 37 + run * 11 + i);
+                    code.Literal(writer, byte);
+                    expected.push_back(byte);
+                }
+                code.Literal(writer, 270);  // length 23 + 2 extra bits
+                writer.Bits(round & 3, 2);
+                code.Distance(writer, 1);   // distance 2
+                ReferenceMatch(expected, 2, 23 + (round & 3));
+            }
+        }
+        code.Literal(writer, 256);
+        cases.push_back({"9-bit root literals before 15-bit codes", 0, writer.Bytes(), -1, DONE, expected});
+    }
 
     // Truncation.
     {
