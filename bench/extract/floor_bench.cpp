@@ -1,9 +1,11 @@
 // The floor of the extraction benchmark (a program, not a test): creates the
-// payload's folders and files, with the same names and sizes, and does
-// nothing else. No archive is read, nothing is decoded or checked; each file
-// is written from a zero-filled buffer in the extractor's chunk size. What
-// is left is the cost of the file system and of the process under Wine, the
-// least any extractor of this payload pays.
+// payload's folders and files, with the same names and sizes, sets each
+// file's times, and does nothing else. No archive is read, nothing is
+// decoded or checked; each file is written from a zero-filled buffer in the
+// extractor's chunk size. What is left is the cost of the file system and of
+// the process under Wine, the least any extractor of this payload pays: an
+// extractor must stamp every file with its member's time, so the floor
+// stamps one too, converted from a DOS date and time as a member's is.
 //
 //   floor_bench LIST TARGET_FOLDER
 //
@@ -34,6 +36,10 @@ bool ReadList(const char *path, std::string &list)
     return true;
 }
 
+// 2024-06-15 12:30:00, a member's DOS date and time.
+constexpr WORD FLOOR_DOS_DATE = (2024 - 1980) << 9 | 6 << 5 | 15;
+constexpr WORD FLOOR_DOS_TIME = 12 << 11 | 30 << 5;
+
 bool WriteZeros(const std::string &path, unsigned long size_bytes)
 {
     static const char zeros[CHUNK_BYTES] = {};
@@ -46,7 +52,10 @@ bool WriteZeros(const std::string &path, unsigned long size_bytes)
         written = WriteFile(file, zeros, chunk_bytes, &done_bytes, nullptr) && done_bytes == chunk_bytes;
         size_bytes -= chunk_bytes;
     }
-    return CloseHandle(file) && written;
+    FILETIME local, utc;
+    const bool stamped = DosDateTimeToFileTime(FLOOR_DOS_DATE, FLOOR_DOS_TIME, &local) &&
+                         LocalFileTimeToFileTime(&local, &utc) && SetFileTime(file, &utc, &utc, &utc);
+    return CloseHandle(file) && written && stamped;
 }
 
 }  // namespace
