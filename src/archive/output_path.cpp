@@ -176,6 +176,21 @@ static size_t KnownBytes(const char *path)
     return same;
 }
 
+// Makes the folder at path unless something of that name stands there;
+// 0 when something does now. Inside the member's name a folder is mostly
+// new (the target folder is fresh), so it is made first and probed only
+// when that fails, to tell one that stands there already from a failure:
+// one call where probing first took two, each several round trips to the
+// wineserver under Wine. The target folder and those above it mostly stand
+// already and are probed first, so that nothing outside the target folder
+// is ever asked to be made when it exists.
+static int StandFolder(const char *path, bool mostly_new)
+{
+    if (mostly_new)
+        return MakeDirectory(path) == 0 || ProbePath(path) == 0 ? 0 : 1;
+    return ProbePath(path) == 0 || MakeDirectory(path) == 0 ? 0 : 1;
+}
+
 void CreateFolders(MemberKind kind)
 {
     char working[WORKING_PATH_BYTES];
@@ -213,6 +228,7 @@ void CreateFolders(MemberKind kind)
     char *stop = last_separator + 1;
 
     const size_t known_bytes = KnownBytes(working);
+    const size_t target_bytes = static_cast<size_t>(lstrlenA(TargetFolder));
     while (next < stop) {
         while (*next && !IsPathSeparator(*next))
             next = CharNextA(next);
@@ -220,8 +236,9 @@ void CreateFolders(MemberKind kind)
         *next = '\0';
         const bool drive_only = IsAsciiLetter(static_cast<unsigned char>(working[0])) && working[1] == ':' &&
                                 working[2] == '\0';
-        const bool known = static_cast<size_t>(next - working) < known_bytes;
-        if (working[0] && !known && ProbePath(working) != 0 && !drive_only && MakeDirectory(working) != 0)
+        const size_t partial_bytes = static_cast<size_t>(next - working);
+        if (working[0] && partial_bytes >= known_bytes && !drive_only &&
+            StandFolder(working, partial_bytes > target_bytes) != 0)
             ErrorAbortFormatted(PLACE_FOLDER_ERROR_TEXT, PLACE_FOLDER_ERROR_FULL, Message(MSG_CANNOT_CREATE_FOLDER),
                                 working);
         if (cut)
