@@ -57,6 +57,44 @@ TEST_F(ExtractionRunTest, NextRunMakesTheFoldersAgain)
     }
 }
 
+// What already stands inside the target folder where a member's folder goes
+// is taken as that folder: a folder with a file of its own keeps it and
+// gets the members; a file of the folder's name is left as it is, and the
+// member whose folder it stands in for cannot be created.
+TEST_F(ExtractionRunTest, WhatStandsWhereAFolderGoesIsTakenAsIt)
+{
+    const std::string folder = FullPath("standing");
+    const struct {
+        const char *label;
+        bool file_in_the_way;
+    } cases[] = {{"a folder", false}, {"a file", true}};
+    for (const auto &c : cases) {
+        RemoveTree(folder);
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << c.label;
+        const std::string sub = folder + "\\d\\sub";
+        ASSERT_TRUE(CreateDirectoryA((folder + "\\d").c_str(), nullptr)) << c.label;
+        if (c.file_in_the_way) {
+            std::ofstream(sub, std::ios::binary) << "en medio";
+        } else {
+            ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr)) << c.label;
+            std::ofstream(sub + "\\propio.txt", std::ios::binary) << "propio";
+        }
+        WindowAnswerer boxes(PressOnEveryBox(IDOK));
+        EXPECT_EQ(c.file_in_the_way ? 2 : 0, Run(Archives("folders.exe"), "standing")) << c.label;
+        const std::vector<std::string> &texts = boxes.Stop();
+        if (c.file_in_the_way) {
+            ASSERT_EQ(1u, texts.size()) << c.label;
+            EXPECT_EQ(Format(MSG_CANNOT_CREATE_FILE, (sub + "\\one.txt").c_str()), texts[0]) << c.label;
+            EXPECT_EQ("en medio", ReadWholeFile(sub)) << c.label;
+        } else {
+            EXPECT_TRUE(texts.empty()) << c.label << ": " << (texts.empty() ? "" : texts[0]);
+            EXPECT_EQ("propio", ReadWholeFile(sub + "\\propio.txt")) << c.label;
+            EXPECT_EQ(std::string("d/sub/one.txt\n"), ReadWholeFile(sub + "\\one.txt")) << c.label;
+        }
+    }
+    RemoveTree(folder);
+}
+
 TEST_F(ExtractionRunTest, PasswordsThatDoNotFitEndTheRun)
 {
     static char wrong[] = "clave equivocada";
