@@ -10,9 +10,12 @@
 #   NSIS   makensis's installer of the same tree (zlib, not solid), run
 #          silently with /S /D=;
 #   floor  bench/extract/floor_bench.cpp, which only creates the same files
-#          with the same sizes.
+#          with the same sizes and sets their times.
 # Beside them, "extraction alone": extract_bench.exe, the stub's extraction
-# run into a folder and nothing else, for profiling.
+# run into a folder and nothing else, for profiling, of ours and of the same
+# tree with every member stored (Info-ZIP zip -0 through --from-zip); with
+# ours without members (start-up, self-check, temporary folder, launch) they
+# make the breakdown of the gap between ours and the floor.
 # The 32-bit builds where this machine runs 32-bit programs, else the 64-bit
 # ones (NSIS's amd64-unicode target). Everything runs on core 0: under Wine a
 # call into the wineserver that crosses cores costs several times more. The
@@ -111,6 +114,17 @@ if [ ! "$ours_small" -nt "$ours" ] || [ ! "$ours_small" -nt "$small/files.txt" ]
     done
 fi
 
+# The same tree with every member stored, for the breakdown: decoding is the
+# difference between it and ours.
+ours_stored=${ours%.exe}-stored.exe
+if [ ! "$ours_stored" -nt "$ours" ]; then
+    rm -f "$work/stored.zip"
+    (cd "$work/ours-tree" && zip -q -0 -r -X "$work/stored.zip" .)
+    "$tvsfx" build --quiet --arch $builder_arch "${stub_option[@]}" --out "$ours_stored" --from-zip "$work/stored.zip" \
+        --command talvok-bench-setup.exe --hidden
+    rm -f "$work/stored.zip"
+fi
+
 nsis=$work/nsis-$nsis_target.exe
 if [ ! "$nsis" -nt "$payload/files.txt" ]; then
     echo "== makensis, Target $nsis_target, zlib, not solid (a minute or so)"
@@ -170,10 +184,12 @@ prefix=$windows_dir/bench-wineprefix
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 
 contenders=(ours extract nsis floor)
+breakdown_contenders=(extract_stored)
 declare -A command
 command[ours]="$ours"
 command[extract]="$windows_dir/bench/extract_bench.exe|$(windows_path "$ours")|$(windows_path "$out_link/extract")"
 command[nsis]="$nsis|/S|/D=$(windows_path "$out_link/nsis")"
+command[extract_stored]="$windows_dir/bench/extract_bench.exe|$(windows_path "$ours_stored")|$(windows_path "$out_link/extract_stored")"
 command[floor]="$windows_dir/bench/floor_bench.exe|$(windows_path "$payload/files.txt")|$(windows_path "$out_link/floor")"
 small_contenders=(ours_small ours_none floor_small floor_none)
 command[ours_small]="$ours_small"
@@ -219,11 +235,11 @@ listing_of() { (cd "$1" && find . -mindepth 1 \( -type d -printf 'D %P\n' \) -o 
 expected_listing=$(sed 's|\\|/|g' "$payload/files.txt" | sort)
 
 echo "== one untimed run each, output checked"
-for name in "${contenders[@]}"; do
+for name in "${contenders[@]}" "${breakdown_contenders[@]}"; do
     run_once $name >/dev/null || exit 1
     case $name in
     ours) same=yes ;;  # run_once checked the command and the temporary folder; extract checks the bytes
-    extract) same=$(diff -r -q "$work/ours-tree" "$out_dir/extract" >/dev/null && echo yes || echo no) ;;
+    extract*) same=$(diff -r -q "$work/ours-tree" "$out_dir/$name" >/dev/null && echo yes || echo no) ;;
     floor) same=$([ "$(listing_of "$out_dir/floor")" = "$expected_listing" ] && echo yes || echo no) ;;
     *) same=$(diff -r -q "$payload/tree" "$out_dir/$name" >/dev/null && echo yes || echo no) ;;
     esac
@@ -244,7 +260,7 @@ fi
 echo "== $runs timed runs each, in turn"
 declare -A times
 for ((run = 1; run <= runs; run++)); do
-    for name in "${contenders[@]}" "${small_contenders[@]}"; do
+    for name in "${contenders[@]}" "${small_contenders[@]}" "${breakdown_contenders[@]}"; do
         timing=$(run_once $name) || exit 1
         read -r whole to_command <<<"$timing"
         times[$name]+="$whole "
@@ -272,7 +288,16 @@ printf '%-58s %7.2f s\n' \
     "ours, clean-up (whole less to command)" "${figure[clean_up]}" \
     "ours, extraction alone (extract_bench)" "${figure[extract]}" \
     "NSIS ($nsis_target, zlib, $(megabytes "$(stat -c %s "$nsis")"))" "${figure[nsis]}" \
-    "floor (only creates the files)" "${figure[floor]}"
+    "floor (only creates the files and sets their times)" "${figure[floor]}"
+echo "== where ours goes beside the floor (each less the line before it)"
+awk -v floor="${figure[floor]}" -v stored="${figure[extract_stored]}" -v extract="${figure[extract]}" \
+    -v none="${figure[ours_none.to_command]}" -v to_command="${figure[to_command]}" 'BEGIN {
+    printf "%-58s %7.2f s\n", "floor", floor
+    printf "%-58s %+7.2f s\n", "extraction of stored members (reading, CRC, per member)", stored - floor
+    printf "%-58s %+7.2f s\n", "decoding (extraction of ours less of stored)", extract - stored
+    printf "%-58s %+7.2f s\n", "ours less its extraction (start-up, loading, launch)", to_command - extract
+    printf "%-58s %7.2f s\n", "  of which ours without members, to command", none
+}'
 echo "== many small members: $small_files files of 64 to 1,000 bytes in folders of 100, less the same run without them"
 awk -v files=$small_files -v extract="${figure[ours_small.to_command]}" -v extract0="${figure[ours_none.to_command]}" \
     -v clean="${figure[ours_small.clean_up]}" -v clean0="${figure[ours_none.clean_up]}" \
