@@ -8,10 +8,11 @@
 // marker, the zip method 14 header in front), as `tvsfx build --method lzma`
 // writes them. With STREAMS_FILE the compressed members are read from it when
 // it holds this corpus's at this preset, and written to it otherwise: the
-// Windows build under Wine then decodes the streams the native run made. Every decoder decodes every member REPETITIONS times; a
-// class's time is its best repetition. Every output is checked against the
-// original once, so a wrong decoder cannot post a figure. The decoders take
-// turns repetition by repetition, so that a busy machine slows both alike.
+// Windows build under Wine then decodes the streams the native run made.
+// Every decoder decodes every member REPETITIONS times; a class's time is its
+// best repetition. Every output is checked against the original once, so a
+// wrong decoder cannot post a figure. The decoders take turns repetition by
+// repetition, so that a busy machine slows both alike.
 //
 // Ours runs as the extractor runs it: input handed over 0x7000 bytes at a
 // time by RefillInput, output through the dictionary into 0x7000-byte chunks
