@@ -44,7 +44,8 @@ deb_src_ok=1
 if [ "${1:-}" = bench ]; then
     have_cmd makensis               || need+=(nsis)
     have_cmd dpkg-source            || need+=(dpkg-dev)
-    apt-cache showsrc xz-utils 2>/dev/null | grep -q '^Package: xz-utils' || deb_src_ok=0
+    # grep reads to the end: with -q, apt-cache's broken pipe would fail the pipeline.
+    apt-cache showsrc xz-utils 2>/dev/null | grep '^Package: xz-utils' >/dev/null || deb_src_ok=0
     [ "$(id -u)" = 0 ] || deb_src_ok=1
 fi
 # libFuzzer's runtime ships with clang's runtime package.
