@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Extraction benchmark: one payload (bench/make_payload.py: a tree of about
 # 100 MB in thousands of files, built once under build/) installed under
-# Wine by three contenders on the same architecture:
+# Wine by these contenders on the same architecture:
 #   ours   tvsfx's installer of the payload, hidden (no window, nothing to
 #          press), run end to end as a user runs it: it proves its bytes,
 #          makes its temporary folder, extracts, runs its setup command
@@ -10,7 +10,10 @@
 #   NSIS   makensis's installer of the same tree (zlib, not solid), run
 #          silently with /S /D=;
 #   floor  bench/extract/floor_bench.cpp, which only creates the same files
-#          with the same sizes and sets their times.
+#          with the same sizes and sets their times;
+#   ours --method lzma, NSIS lzma
+#          the same two installers with LZMA members (NSIS's SetCompressor
+#          lzma, not solid either).
 # Beside them, "extraction alone": extract_bench.exe, the stub's extraction
 # run into a folder and nothing else, for profiling, of ours and of the same
 # tree with every member stored (Info-ZIP zip -0 through --from-zip); with
@@ -26,8 +29,11 @@
 # writes into a folder on tmpfs, emptied between runs; each runs once
 # untimed (the output checked against the payload: bytes for the
 # extraction and NSIS, sizes for the floor; for ours, that the command ran
-# and the temporary folder is gone), then RUNS timed runs in turn with the
-# others; its figure is the median of its runs. The last three lines are
+# and the temporary folder is gone, and the bytes through extract_bench
+# once more for the LZMA installer), then RUNS timed runs in turn with the
+# others; its figure is the median of its runs. Before the last three lines
+# comes "lzma install vs NSIS lzma: X.XXx" (NSIS's LZMA installer's time
+# over our LZMA installer's to the command). The last three lines are
 # "install vs NSIS: X.XXx" (NSIS's time over ours to the command),
 # "install vs floor: X.XXx" (ours to the command over the floor's) and
 # "clean-up vs floor: X.XXx" (ours from the command to the end, which is
@@ -113,6 +119,13 @@ if [ ! "$ours_small" -nt "$ours" ] || [ ! "$ours_small" -nt "$small/files.txt" ]
             --command talvok-bench-setup.exe --hidden
     done
 fi
+# The same installer with LZMA members.
+ours_lzma=${ours%.exe}-lzma.exe
+if [ ! "$ours_lzma" -nt "$ours" ]; then
+    echo "== tvsfx build --arch $builder_arch --hidden --method lzma ${stub_option[*]} (a few minutes)"
+    "$tvsfx" build --quiet --arch $builder_arch "${stub_option[@]}" --out "$ours_lzma" --from-dir "$work/ours-tree" \
+        --command talvok-bench-setup.exe --hidden --method lzma
+fi
 
 # The same tree with every member stored, for the breakdown: decoding is the
 # difference between it and ours.
@@ -125,15 +138,20 @@ if [ ! "$ours_stored" -nt "$ours" ]; then
     rm -f "$work/stored.zip"
 fi
 
+# NSIS's installers, zlib and LZMA, each member compressed on its own as
+# ours are (not solid).
 nsis=$work/nsis-$nsis_target.exe
-if [ ! "$nsis" -nt "$payload/files.txt" ]; then
-    echo "== makensis, Target $nsis_target, zlib, not solid (a minute or so)"
-    cat >"$work/nsis-$nsis_target.nsi" <<NSI
+nsis_lzma=$work/nsis-$nsis_target-lzma.exe
+for pair in "$nsis|zlib|a minute or so" "$nsis_lzma|lzma|a few minutes"; do
+    IFS='|' read -r installer compressor how_long <<<"$pair"
+    if [ ! "$installer" -nt "$payload/files.txt" ]; then
+        echo "== makensis, Target $nsis_target, $compressor, not solid ($how_long)"
+        cat >"${installer%.exe}.nsi" <<NSI
 Unicode true
 Target $nsis_target
-SetCompressor zlib
+SetCompressor $compressor
 Name "bench"
-OutFile "$nsis"
+OutFile "$installer"
 InstallDir "\$TEMP\\bench"
 RequestExecutionLevel user
 Section
@@ -141,8 +159,9 @@ SetOutPath "\$INSTDIR"
 File /r "$payload/tree/*"
 SectionEnd
 NSI
-    makensis -V1 "$work/nsis-$nsis_target.nsi"
-fi
+        makensis -V1 "${installer%.exe}.nsi"
+    fi
+done
 
 # The output folders live on tmpfs: /dev/shm when it has room, else a tmpfs
 # mounted for the run (root only), else the disk, said so. Wine reaches the
@@ -183,7 +202,7 @@ prefix=$windows_dir/bench-wineprefix
 # Only this bench's own prefix: its server is restarted on core 0.
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 
-contenders=(ours extract nsis floor)
+contenders=(ours extract nsis floor ours_lzma nsis_lzma)
 breakdown_contenders=(extract_stored)
 declare -A command
 command[ours]="$ours"
@@ -191,6 +210,10 @@ command[extract]="$windows_dir/bench/extract_bench.exe|$(windows_path "$ours")|$
 command[nsis]="$nsis|/S|/D=$(windows_path "$out_link/nsis")"
 command[extract_stored]="$windows_dir/bench/extract_bench.exe|$(windows_path "$ours_stored")|$(windows_path "$out_link/extract_stored")"
 command[floor]="$windows_dir/bench/floor_bench.exe|$(windows_path "$payload/files.txt")|$(windows_path "$out_link/floor")"
+command[ours_lzma]="$ours_lzma"
+command[nsis_lzma]="$nsis_lzma|/S|/D=$(windows_path "$out_link/nsis_lzma")"
+# Run once, untimed: the LZMA installer's bytes, which its own run deletes.
+command[extract_lzma]="$windows_dir/bench/extract_bench.exe|$(windows_path "$ours_lzma")|$(windows_path "$out_link/extract_lzma")"
 small_contenders=(ours_small ours_none floor_small floor_none)
 command[ours_small]="$ours_small"
 command[ours_none]="$ours_none"
@@ -235,10 +258,10 @@ listing_of() { (cd "$1" && find . -mindepth 1 \( -type d -printf 'D %P\n' \) -o 
 expected_listing=$(sed 's|\\|/|g' "$payload/files.txt" | sort)
 
 echo "== one untimed run each, output checked"
-for name in "${contenders[@]}" "${breakdown_contenders[@]}"; do
+for name in "${contenders[@]}" "${breakdown_contenders[@]}" extract_lzma; do
     run_once $name >/dev/null || exit 1
     case $name in
-    ours) same=yes ;;  # run_once checked the command and the temporary folder; extract checks the bytes
+    ours*) same=yes ;;  # run_once checked the command and the temporary folder; extract* check the bytes
     extract*) same=$(diff -r -q "$work/ours-tree" "$out_dir/$name" >/dev/null && echo yes || echo no) ;;
     floor) same=$([ "$(listing_of "$out_dir/floor")" = "$expected_listing" ] && echo yes || echo no) ;;
     *) same=$(diff -r -q "$payload/tree" "$out_dir/$name" >/dev/null && echo yes || echo no) ;;
@@ -298,6 +321,12 @@ awk -v floor="${figure[floor]}" -v stored="${figure[extract_stored]}" -v extract
     printf "%-58s %+7.2f s\n", "ours less its extraction (start-up, loading, launch)", to_command - extract
     printf "%-58s %7.2f s\n", "  of which ours without members, to command", none
 }'
+echo "== the same with LZMA"
+printf '%-58s %7.2f s\n' \
+    "ours (tvsfx --method lzma, $(megabytes "$(stat -c %s "$ours_lzma")"), hidden), to command" \
+    "${figure[ours_lzma.to_command]}" \
+    "ours --method lzma, whole" "${figure[ours_lzma]}" \
+    "NSIS ($nsis_target, lzma, $(megabytes "$(stat -c %s "$nsis_lzma")"))" "${figure[nsis_lzma]}"
 echo "== many small members: $small_files files of 64 to 1,000 bytes in folders of 100, less the same run without them"
 awk -v files=$small_files -v extract="${figure[ours_small.to_command]}" -v extract0="${figure[ours_none.to_command]}" \
     -v clean="${figure[ours_small.clean_up]}" -v clean0="${figure[ours_none.clean_up]}" \
@@ -306,6 +335,9 @@ awk -v files=$small_files -v extract="${figure[ours_small.to_command]}" -v extra
     printf "ours per member: %.3f ms to the command, %.3f ms in the clean-up, %.3f ms together\n", e, c, e + c
     printf "floor per file: %.3f ms\n", f
     printf "small members vs floor: %.2fx\n", (e + c) / f
+}'
+awk -v to_command="${figure[ours_lzma.to_command]}" -v nsis="${figure[nsis_lzma]}" 'BEGIN {
+    printf "lzma install vs NSIS lzma: %.2fx\n", nsis / to_command
 }'
 awk -v to_command="${figure[to_command]}" -v clean_up="${figure[clean_up]}" -v nsis="${figure[nsis]}" \
     -v floor="${figure[floor]}" 'BEGIN {

@@ -36,8 +36,17 @@ have_file /usr/include/benchmark/benchmark.h || need+=(libbenchmark-dev)
 # zlib for the Windows builds of the decoder benchmark (one package, both).
 have_file /usr/i686-w64-mingw32/include/zlib.h || need+=(libz-mingw-w64-dev)
 have_file /usr/x86_64-w64-mingw32/include/zlib.h || need+=(libz-mingw-w64-dev)
+# Debian's source of liblzma, which scripts/mingw-liblzma.sh builds for
+# MinGW (Debian has no MinGW liblzma): apt-get source needs deb-src entries.
+# Without them the bench falls back to liblzma natively, so their absence
+# stops nothing.
+deb_src_ok=1
 if [ "${1:-}" = bench ]; then
     have_cmd makensis               || need+=(nsis)
+    have_cmd dpkg-source            || need+=(dpkg-dev)
+    # grep reads to the end: with -q, apt-cache's broken pipe would fail the pipeline.
+    apt-cache showsrc xz-utils 2>/dev/null | grep '^Package: xz-utils' >/dev/null || deb_src_ok=0
+    [ "$(id -u)" = 0 ] || deb_src_ok=1
 fi
 # libFuzzer's runtime ships with clang's runtime package.
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 \
@@ -59,7 +68,7 @@ for wanted in es_ES.utf8 ja_JP.utf8; do
     locale -a 2>/dev/null | grep -qx "$wanted" || locales_ok=0
 done
 
-if [ ${#need[@]} -eq 0 ] && [ $wine_ok -eq 1 ] && [ $locales_ok -eq 1 ]; then
+if [ ${#need[@]} -eq 0 ] && [ $wine_ok -eq 1 ] && [ $locales_ok -eq 1 ] && [ $deb_src_ok -eq 1 ]; then
     exit 0
 fi
 
@@ -71,6 +80,22 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
+fi
+if [ $deb_src_ok -eq 0 ]; then
+    # The Debian archive's deb entries again as deb-src, in files of their
+    # own (one a format): the machine's own lists stay as they were.
+    for list in /etc/apt/sources.list.d/*.sources; do
+        case $list in */talvok-deb-src.sources) continue ;; esac
+        [ -e "$list" ] && awk 'BEGIN { RS = ""; ORS = "\n\n" }
+            /Types: deb/ && /URIs: [^\n]*debian\.org/ { sub(/Types: [^\n]*/, "Types: deb-src"); print }' "$list"
+    done >/etc/apt/sources.list.d/talvok-deb-src.sources
+    for list in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        case $list in */talvok-deb-src.list) continue ;; esac
+        [ -e "$list" ] && sed -n 's/^deb \(.*debian\.org.*\)$/deb-src \1/p' "$list"
+    done >/etc/apt/sources.list.d/talvok-deb-src.list
+    for list in /etc/apt/sources.list.d/talvok-deb-src.*; do
+        [ -s "$list" ] || rm -f "$list"
+    done
 fi
 apt-get update -q || true   # a broken i386 index is handled below
 
