@@ -15,6 +15,7 @@
 #include "lzma_compressor.h"
 #include "member_encryption.h"
 #include "output_file.h"
+#include "repeated_content.h"
 #include "pe_image.h"
 #include "resource_options.h"
 #include "stub_language.h"
@@ -225,6 +226,7 @@ struct PayloadNotes {
     size_t encrypted_members;
     bool aes;                  // AES-256 rather than the traditional cipher
     bool test_seed;            // the encryption headers came from TVSFX_TEST_RANDOM_SEED
+    RepeatedContent repeated;  // members that repeat another's data
 };
 
 void PrintSummary(const Options &options, const BuildResult &result, size_t stub_bytes, const PayloadNotes &notes)
@@ -265,6 +267,10 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
             std::printf("  compression     per member the smallest of stored, deflate (%s) and LZMA (%s)%s\n",
                         DeflateCompressor::Description(), lzma_compressor::Description(), times);
     }
+    if (notes.repeated.members)
+        std::printf("  repeated        %zu members hold the same bytes as another: %.1f MB of the archive (a zip "
+                    "member cannot share another's data; ship one copy and let the setup copy it)\n",
+                    notes.repeated.members, double(notes.repeated.archive_bytes) / 1e6);
     const char *const source =
         notes.test_seed ? "TVSFX_TEST_RANDOM_SEED (for tests: not secret)" : "the system's random source";
     if (notes.encrypted_members && notes.aes)
@@ -346,11 +352,12 @@ int RunBuild(const Options &options)
     request.stub = ApplyResourceOptions(LoadStub(options), options.resources, options.out_path,
                                        options.language.value_or(StubLanguages[0].code));
     const size_t stub_bytes = request.stub.size();
-    PayloadNotes notes = {0, options.encryption.value_or("aes256") == "aes256", random.seeded()};
+    PayloadNotes notes = {0, options.encryption.value_or("aes256") == "aes256", random.seeded(), {0, 0}};
     if (options.verbatim) {
         request.verbatim = LoadVerbatimPayload(options);
     } else {
         request.archive = LoadPayload(options);
+        notes.repeated = FindRepeatedContent(request.archive);  // before encryption salts every copy apart
         if (password) {
             if (notes.aes)
                 EncryptArchiveAes(request.archive, *password, random);

@@ -109,6 +109,44 @@ TEST_F(FromDir, OutputInsideTheFolderIsLeftOut)
     EXPECT_TRUE(first == ReadBytes(out));
 }
 
+// Files that repeat another's bytes are each paid for in full (members never
+// share data): the summary counts them and what they cost, and a file that
+// differs in one byte, or an empty one, is no repeat.
+TEST_F(FromDir, SummaryCountsRepeatedContent)
+{
+    const std::string tree = dir / "repeats";
+    std::filesystem::create_directories(tree + "/b");
+    std::string content(50000, '\0');
+    for (size_t at = 0; at < content.size(); at++)
+        content[at] = char((at * 2654435761u) >> 13);
+    WriteText(tree + "/a.bin", content);
+    WriteText(tree + "/b/copy1.bin", content);
+    WriteText(tree + "/b/copy2.bin", content);
+    std::string near = content;
+    near[25000] ^= 1;
+    WriteText(tree + "/b/near.bin", near);
+    WriteText(tree + "/empty1", "");
+    WriteText(tree + "/empty2", "");
+    ToolRun run = RunTvsfx({"build", "--out", dir / "setup.exe", "--from-dir", tree});
+    ASSERT_EQ(0, run.exit_code) << run.err;
+    const size_t line = run.out.find("repeated        2 members hold the same bytes as another");
+    EXPECT_NE(std::string::npos, line) << run.out;
+
+    // Their cost is the compressed size of the two copies, as the archive holds them.
+    const std::vector<uint8_t> image = ReadBytes(dir / "setup.exe");
+    const LocalWalk walk = WalkLikeTheStub(image, ParseParameterBlock(image).first_local_header);
+    uint64_t copies = 0;
+    for (const LocalMember &member : walk.members)
+        if (member.name.find("copy") != std::string::npos)
+            copies += member.compressed_bytes;
+    char expected[32];
+    std::snprintf(expected, sizeof expected, ": %.1f MB", double(copies) / 1e6);
+    EXPECT_NE(std::string::npos, run.out.find(expected, line)) << run.out;
+
+    run = RunTvsfx({"build", "--out", dir / "plain.exe", "--from-dir", dir / "payload"});
+    EXPECT_EQ(std::string::npos, run.out.find("repeated ")) << run.out;
+}
+
 TEST_F(FromDir, NamesUpTo260BytesInCodePage1252)
 {
     const std::string folder = dir / "names";
