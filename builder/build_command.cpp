@@ -288,6 +288,19 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
                 result.first_local_header);
 }
 
+// With --argv0 the installer appends " -argv0 " and its own path to the
+// parameters in a buffer of the parameters' bound; run from a longer path it
+// stops with an internal error, so the author hears of the room left.
+void PrintArgv0Room(size_t parameters_bytes)
+{
+    constexpr size_t switch_bytes = sizeof " -argv0 " - 1;
+    const size_t used = parameters_bytes + switch_bytes;
+    const size_t capacity = HeaderFieldBounds[HEADER_RUN_PARAMETERS] - 1;
+    std::printf("  argv0           the installer's path may have up to %zu bytes; from a longer one it stops with "
+                "an internal error\n",
+                capacity > used ? capacity - used : 0);
+}
+
 // The installer cut into a disk set beside --out (disk_set.h), and its summary.
 void WriteSpannedSet(const Options &options, const BuildResult &result)
 {
@@ -387,5 +400,7 @@ int RunBuild(const Options &options)
     WriteOutputFile(options.out_path, result.image);
     if (!options.quiet)
         PrintSummary(options, result, stub_bytes, notes);
+    if (!options.quiet && (result.flags & FLAG_ARGV0))
+        PrintArgv0Room(request.texts.fields[HEADER_RUN_PARAMETERS].size());
     return 0;
 }

@@ -99,7 +99,9 @@ BuildResult BuildInstaller(const BuildRequest &request)
     uint32_t archive_offset = result.header_offset + result.header_compressed_bytes;
     std::vector<uint8_t> section = header.compressed;
     ArchivePlacement placement;
-    if (request.flags & FLAG_SPANNED) {
+    if ((request.flags & FLAG_SPANNED) && !request.verbatim) {
+        // A verbatim archive stays where a single file has it even when
+        // --flags sets the disk-set bit: it is put in as given, never cut.
         // A disk set cuts the file inside or before its archive, and the
         // program on disk 1 must still load: the section holds the header
         // alone, zero-padded to FileAlignment (the stub's decoder stops at

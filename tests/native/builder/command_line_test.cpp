@@ -66,6 +66,24 @@ TEST_F(Flags, EachSwitchSetsItsBits)
     EXPECT_EQ(0x10u | 0x4u, FlagsOf({"--title", "", "--wait-name", "x"})) << "derived bits";
 }
 
+// The installer appends " -argv0 " and its path to the parameters in their
+// 256-byte buffer: the summary tells the author the room the path has left.
+TEST_F(Flags, Argv0SummaryGivesThePathsRoom)
+{
+    const auto summary = [&](std::vector<std::string> extra) {
+        std::vector<std::string> arguments = {"build", "--out", dir / "setup.exe", "--from-dir", dir / "payload"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const ToolRun run = RunTvsfx(arguments);
+        EXPECT_EQ(0, run.exit_code) << run.err;
+        return run.out;
+    };
+    EXPECT_NE(std::string::npos, summary({"--argv0"}).find("path may have up to 248 bytes"));
+    EXPECT_NE(std::string::npos, summary({"--argv0", "--parameters", "/quiet"}).find("up to 242 bytes"));
+    EXPECT_NE(std::string::npos,
+              summary({"--argv0", "--parameters", std::string(248, 'p')}).find("up to 0 bytes"));
+    EXPECT_EQ(std::string::npos, summary({"--parameters", "/quiet"}).find("argv0 "));
+}
+
 TEST_F(Flags, FlagsWordIsTakenAsWritten)
 {
     EXPECT_EQ(0xFFFFFFFFu, FlagsOf({"--flags", "0xFFFFFFFF"}));

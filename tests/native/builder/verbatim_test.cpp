@@ -154,6 +154,22 @@ TEST(Verbatim, SoundArchiveIsRebased)
     }
 }
 
+// The disk-set bit given through --flags does not take the archive out of
+// the single file: it is put in as given all the same (it once came out
+// empty, laid out for a disk set that --verbatim never writes).
+TEST(Verbatim, DiskSetBitKeepsTheArchive)
+{
+    TempDir work;
+    const std::string zip = MakePeerZip(work, "sound.zip", "zip -q -r \"$OUT_ZIP\" .");
+    ASSERT_FALSE(zip.empty());
+    const std::vector<uint8_t> original = ReadBytes(zip);
+    const Built built = BuildVerbatim(work, zip, {"--flags", "0x1000"});
+    ASSERT_EQ(0, built.run.exit_code) << built.run.err;
+    EXPECT_EQ(0x1000u, built.block.flags);
+    ExpectPlacedAsGiven(original, built, OffsetFields(original), "--flags 0x1000");
+    EXPECT_EQ(CentralTotal(original), built.block.total_size);
+}
+
 // How a case's archive is made: a peer tool's command (run by MakePeerZip in
 // a folder holding the sample payload), then a change to its bytes.
 enum class Damage {
