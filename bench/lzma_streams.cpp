@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "portable/byte_order.h"
 #include "read_file.h"
 
 // The file: the magic, the preset and the member count, then for each member
@@ -30,15 +31,16 @@ struct Reader {
         uint8_t bytes[4];
         if (!Take(bytes, 4))
             return false;
-        *value = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+        *value = ReadLe32(bytes);
         return true;
     }
 };
 
 void Put32(std::vector<uint8_t> &out, uint32_t value)
 {
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(uint8_t(value >> shift));
+    uint8_t bytes[4];
+    WriteLe32(bytes, value);
+    out.insert(out.end(), bytes, bytes + 4);
 }
 
 uint32_t OriginalCrc(const LzmaBenchMember &member)

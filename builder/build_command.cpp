@@ -15,8 +15,8 @@
 #include "lzma_compressor.h"
 #include "member_encryption.h"
 #include "output_file.h"
-#include "repeated_content.h"
 #include "pe_image.h"
+#include "repeated_content.h"
 #include "resource_options.h"
 #include "stub_language.h"
 #include "portable/message_table_layout.h"
@@ -293,7 +293,7 @@ void PrintSummary(const Options &options, const BuildResult &result, size_t stub
 // stops with an internal error, so the author hears of the room left.
 void PrintArgv0Room(size_t parameters_bytes)
 {
-    constexpr size_t switch_bytes = sizeof " -argv0 " - 1;
+    constexpr size_t switch_bytes = sizeof ARGV0_SWITCH - 1;
     const size_t used = parameters_bytes + switch_bytes;
     const size_t capacity = HeaderFieldBounds[HEADER_RUN_PARAMETERS] - 1;
     std::printf("  argv0           the installer's path may have up to %zu bytes; from a longer one it stops with "
@@ -370,7 +370,8 @@ int RunBuild(const Options &options)
         request.verbatim = LoadVerbatimPayload(options);
     } else {
         request.archive = LoadPayload(options);
-        notes.repeated = FindRepeatedContent(request.archive);  // before encryption salts every copy apart
+        if (!options.quiet)  // only the summary tells of them
+            notes.repeated = FindRepeatedContent(request.archive);  // before encryption salts every copy apart
         if (password) {
             if (notes.aes)
                 EncryptArchiveAes(request.archive, *password, random);

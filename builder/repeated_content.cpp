@@ -1,6 +1,7 @@
 // Finding members whose data repeats another's (see repeated_content.h).
 #include "repeated_content.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -16,13 +17,10 @@ RepeatedContent FindRepeatedContent(const ZipArchive &archive)
         std::vector<const ZipMember *> &alike =
             firsts[Key(member.method, member.crc, member.compressed_bytes, member.uncompressed_bytes)];
         const uint8_t *data = archive.storage.data() + member.data_offset;
-        bool seen = false;
-        for (const ZipMember *first : alike)
-            if (std::memcmp(archive.storage.data() + first->data_offset, data, member.compressed_bytes) == 0) {
-                seen = true;
-                break;
-            }
-        if (seen) {
+        const auto same_data = [&](const ZipMember *first) {
+            return std::memcmp(archive.storage.data() + first->data_offset, data, member.compressed_bytes) == 0;
+        };
+        if (std::any_of(alike.begin(), alike.end(), same_data)) {
             repeated.members++;
             repeated.archive_bytes += member.compressed_bytes;
         } else {

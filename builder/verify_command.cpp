@@ -432,17 +432,18 @@ int RunVerify(const ReadingOptions &options)
                              "their data\n", file.c_str(), unchecked);
         return EXIT_USAGE;
     }
+    if (options.quiet)
+        return EXIT_SOUND;
     // AE-2 members carry no CRC: their authentication code is what was checked.
     const bool authenticated = std::any_of(facts.archive.members.begin(), facts.archive.members.end(),
                                            [](const LocalRecord &member) { return member.aes_strength != 0; });
-    if (!options.quiet)
-        std::printf("%s: sound: %zu members, %llu bytes decoded and matching their %s; self-check %s%s\n",
-                    file.c_str(), facts.archive.members.size(),
-                    static_cast<unsigned long long>(checked_bytes),
-                    authenticated ? "CRCs or authentication codes" : "CRCs",
-                    block.crc == 0 ? "off (CRC field 0)"
-                    : (block.flags & FLAG_SIGN_FRIENDLY) ? "from the end of the NT headers (sign-friendly)"
-                                                          : "over the whole stub and header",
-                    options.later_disks.empty() ? "" : "; the disks' cuts fall where the installer reads across");
+    std::printf("%s: sound: %zu members, %llu bytes decoded and matching their %s; self-check %s%s\n",
+                file.c_str(), facts.archive.members.size(),
+                static_cast<unsigned long long>(checked_bytes),
+                authenticated ? "CRCs or authentication codes" : "CRCs",
+                block.crc == 0 ? "off (CRC field 0)"
+                : (block.flags & FLAG_SIGN_FRIENDLY) ? "from the end of the NT headers (sign-friendly)"
+                                                      : "over the whole stub and header",
+                options.later_disks.empty() ? "" : "; the disks' cuts fall where the installer reads across");
     return EXIT_SOUND;
 }

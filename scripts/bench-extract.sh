@@ -90,13 +90,18 @@ if [ -n "${TALVOK_BENCH_STUB:-}" ]; then
     stub_option=(--stub "$TALVOK_BENCH_STUB")
     rm -f "$ours"
 fi
+# Every installer of ours: hidden, with the setup command that marks its start.
+#   build_ours OUT SOURCE_OPTION SOURCE [OPTION...]
+build_ours() {
+    "$tvsfx" build --quiet --arch $builder_arch "${stub_option[@]}" --command talvok-bench-setup.exe --hidden \
+        --out "$@"
+}
 if [ ! "$ours" -nt "$payload/files.txt" ] || [ ! "$ours" -nt "$tvsfx" ] || [ ! "$ours" -nt "$mark_setup" ]; then
     echo "== tvsfx build --arch $builder_arch --hidden ${stub_option[*]}"
     rm -rf "$work/ours-tree"
     cp -al "$payload/tree" "$work/ours-tree"
     cp "$mark_setup" "$work/ours-tree/talvok-bench-setup.exe"
-    "$tvsfx" build --quiet --arch $builder_arch "${stub_option[@]}" --out "$ours" --from-dir "$work/ours-tree" \
-        --command talvok-bench-setup.exe --hidden
+    build_ours "$ours" --from-dir "$work/ours-tree"
 fi
 # Many small members: the same installer of small_files files under 1 KiB
 # (bench/make_small_payload.py), and of the setup command alone, so that
@@ -115,16 +120,14 @@ if [ ! "$ours_small" -nt "$ours" ] || [ ! "$ours_small" -nt "$small/files.txt" ]
     cp "$mark_setup" "$small/tree/talvok-bench-setup.exe"
     cp "$mark_setup" "$work/none-tree/talvok-bench-setup.exe"
     for pair in "$ours_small|$small/tree" "$ours_none|$work/none-tree"; do
-        "$tvsfx" build --quiet --arch $builder_arch "${stub_option[@]}" --out "${pair%%|*}" --from-dir "${pair#*|}" \
-            --command talvok-bench-setup.exe --hidden
+        build_ours "${pair%%|*}" --from-dir "${pair#*|}"
     done
 fi
 # The same installer with LZMA members.
 ours_lzma=${ours%.exe}-lzma.exe
 if [ ! "$ours_lzma" -nt "$ours" ]; then
     echo "== tvsfx build --arch $builder_arch --hidden --method lzma ${stub_option[*]} (a few minutes)"
-    "$tvsfx" build --quiet --arch $builder_arch "${stub_option[@]}" --out "$ours_lzma" --from-dir "$work/ours-tree" \
-        --command talvok-bench-setup.exe --hidden --method lzma
+    build_ours "$ours_lzma" --from-dir "$work/ours-tree" --method lzma
 fi
 
 # The same tree with every member stored, for the breakdown: decoding is the
@@ -133,8 +136,7 @@ ours_stored=${ours%.exe}-stored.exe
 if [ ! "$ours_stored" -nt "$ours" ]; then
     rm -f "$work/stored.zip"
     (cd "$work/ours-tree" && zip -q -0 -r -X "$work/stored.zip" .)
-    "$tvsfx" build --quiet --arch $builder_arch "${stub_option[@]}" --out "$ours_stored" --from-zip "$work/stored.zip" \
-        --command talvok-bench-setup.exe --hidden
+    build_ours "$ours_stored" --from-zip "$work/stored.zip"
     rm -f "$work/stored.zip"
 fi
 

@@ -27,6 +27,9 @@ if [ ! -f "$corpus/manifest.txt" ]; then
     python3 "$root/bench/make_corpus.py" "$corpus"
 fi
 
+# Wine sees / as Z:.
+windows_path() { printf 'Z:%s' "$(sed 's|/|\\|g' <<<"$1")"; }
+
 if why_not=$("$root/scripts/can-run-win32.sh"); then
     windows_dir=$win32_dir arch=win32 label=i686 mingw_host=i686-w64-mingw32
 else
@@ -36,9 +39,8 @@ fi
 windows_bench=$windows_dir/bench/inflate_bench.exe
 if [ -f "$windows_bench" ]; then
     echo "== $label Windows build under Wine (no libdeflate for MinGW: zlib only)"
-    # Wine sees / as Z:.
     "$root/scripts/wine-run.sh" --arch $arch --prefix "$(cd "$windows_dir" && pwd)/wineprefix" "$windows_bench" \
-        "Z:$(sed 's|/|\\|g' <<<"$corpus")" "$repetitions"
+        "$(windows_path "$corpus")" "$repetitions"
 else
     echo "== no $windows_bench: Windows figures skipped"
 fi
@@ -66,8 +68,8 @@ else
     echo "== LZMA: our decoder against liblzma, the $label Windows build under Wine" \
         "(liblzma for MinGW from Debian's source; the native run's streams)"
     "$root/scripts/wine-run.sh" --arch $arch --prefix "$(cd "$windows_dir" && pwd)/wineprefix" \
-        "$windows_dir/bench/lzma_bench.exe" "Z:$(sed 's|/|\\|g' <<<"$corpus")" "$repetitions" \
-        "Z:$(sed 's|/|\\|g' <<<"$corpus/lzma-streams.bin")"
+        "$windows_dir/bench/lzma_bench.exe" "$(windows_path "$corpus")" "$repetitions" \
+        "$(windows_path "$corpus/lzma-streams.bin")"
 fi
 
 bash "$root/scripts/bench-builder.sh" "$native_dir"

@@ -66,3 +66,6 @@ constexpr uint32_t FLAG_UNATTENDED = 1u << 22;       // hidden, automatic, no in
 constexpr uint32_t FLAG_EXIT_CODES = 1u << 24;       // exit with the command's code, or with one of ours
 constexpr uint32_t FLAG_NO_ERROR_BOXES = 1u << 25;   // with bit 22: messages go to a log, not to boxes
 constexpr uint32_t FLAG_WAIT_ALL = 1u << 26;         // wait for every process of the command's job
+
+// What flags bit 21 puts between the parameters and the program's own path.
+constexpr char ARGV0_SWITCH[] = " -argv0 ";

@@ -55,7 +55,7 @@ static void AppendArgv0()
     char module_name[MODULE_NAME_BYTES];
     if (!GetModuleFileNameA(nullptr, module_name, sizeof module_name))
         return;
-    if (AppendString(RunParameters, BufferSizes[SIZE_RUN_PARAMETERS], " -argv0 "))
+    if (AppendString(RunParameters, BufferSizes[SIZE_RUN_PARAMETERS], ARGV0_SWITCH))
         InternalError("sfxhead", PLACE_ARGV0_SWITCH);
     if (AppendString(RunParameters, BufferSizes[SIZE_RUN_PARAMETERS], module_name))
         InternalError("sfxhead", PLACE_ARGV0_PATH);

@@ -104,6 +104,17 @@ static BitWord LoadWord(const uint8_t *at)
     reinterpret_cast<const CodeEntry *>(reinterpret_cast<const char *>(table) +                        \
                                         (bits & (offset_mask)) * (sizeof(CodeEntry) >> ENTRY_SHIFT))
 
+// Copies one Unit from source to next, at any alignment, and steps both on.
+template <typename Unit>
+static inline void CopyUnit(uint8_t *&next, const uint8_t *&source)
+{
+    Unit unit;
+    std::memcpy(&unit, source, sizeof unit);
+    std::memcpy(next, &unit, sizeof unit);
+    next += sizeof unit;
+    source += sizeof unit;
+}
+
 // Copies a match that ends inside the window from a source behind it, to
 // next: the window has MATCH_SLACK_BYTES beyond the match's end and the source
 // lies within the window. Copies whole words and may write up to
@@ -121,27 +132,14 @@ static void CopyMatchFast(uint8_t *next, uint32_t distance_bytes, uint32_t lengt
         // With the source at least a unit behind, each unit reads only bytes
         // already final. Most matches are short: the first two units go
         // without a test, which the loop's exit would mispredict.
-        uint64_t unit;
-        for (int first = 0; first < 2; first++) {
-            std::memcpy(&unit, source, sizeof unit);
-            std::memcpy(next, &unit, sizeof unit);
-            next += sizeof unit;
-            source += sizeof unit;
-        }
-        while (next < end) {
-            std::memcpy(&unit, source, sizeof unit);
-            std::memcpy(next, &unit, sizeof unit);
-            next += sizeof unit;
-            source += sizeof unit;
-        }
+        CopyUnit<uint64_t>(next, source);
+        CopyUnit<uint64_t>(next, source);
+        while (next < end)
+            CopyUnit<uint64_t>(next, source);
     } else if (distance_bytes >= MATCH_WORD_BYTES) {
-        do {
-            uintptr_t unit;
-            std::memcpy(&unit, source, sizeof unit);
-            std::memcpy(next, &unit, sizeof unit);
-            next += sizeof unit;
-            source += sizeof unit;
-        } while (next < end);
+        do
+            CopyUnit<uintptr_t>(next, source);
+        while (next < end);
     } else if (distance_bytes == 1) {
         uintptr_t run = uintptr_t(next[-1]) * (~uintptr_t(0) / 0xFF);
         do {
